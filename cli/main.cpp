@@ -1,0 +1,70 @@
+// segtoasc: writes a segmented (binary) Type 1 font as PostScript program
+// text on standard output.
+#include <cstdio>
+#include <getopt.h>
+#include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "cli/diagnostics.h"
+#include "convert/byte_io.h"
+#include "convert/packet_stream.h"
+#include "version/version.h"
+
+namespace {
+
+constexpr int help_option = 128;
+
+const option long_options[] = {
+	{"help", no_argument, nullptr, help_option},
+	{"version", no_argument, nullptr, 'v'},
+	{nullptr, 0, nullptr, 0},
+};
+
+void print_usage(std::FILE *stream)
+{
+	std::fprintf(stream, "usage: %s [-v] [pfb_file]\n", program_name);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+	if (argc > 0)
+		program_name = argv[0];
+
+	int ch;
+	while ((ch = getopt_long(argc, argv, "v", long_options, nullptr)) != -1) {
+		switch (ch) {
+		case 'v':
+			std::printf("Velk segtoasc (tessel) version %s\n",
+			    TESSEL_VERSION);
+			end_run(0);
+		case help_option:
+			print_usage(stdout);
+			end_run(0);
+		case '?':
+			print_usage(stderr);
+			end_run(1);
+		default:
+			break;
+		}
+	}
+
+	if (argc - optind > 1) {
+		print_usage(stderr);
+		end_run(1);
+	}
+	if (argc - optind == 1 && std::freopen(argv[optind], "r", stdin) == nullptr) {
+		std::perror(argv[optind]);
+		end_run(1);
+	}
+#ifdef _WIN32
+	if (!isatty(fileno(stdin)))
+		_setmode(fileno(stdin), _O_BINARY);
+#endif
+	read_from_fd(fileno(stdin));
+	convert_packets();
+}

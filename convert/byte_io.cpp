@@ -1,0 +1,93 @@
+// Buffered byte input and output over file descriptors or memory.
+#include "convert/byte_io.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+#include "cli/diagnostics.h"
+
+namespace {
+
+constexpr std::size_t buffer_size = 64 * 1024;
+
+unsigned char in_buffer[buffer_size];
+char out_buffer[buffer_size];
+
+int in_fd = 0;
+bool in_ended;
+
+bool write_fd(const char *data, std::size_t size)
+{
+	while (size > 0) {
+		ssize_t n = ::write(1, data, size);
+		if (n < 0) {
+			if (errno == EINTR)
+				continue;
+			return false;
+		}
+		data += n;
+		size -= static_cast<std::size_t>(n);
+	}
+	return true;
+}
+
+output_sink sink = write_fd;
+
+} // namespace
+
+input_buffer input = {in_buffer, in_buffer};
+output_buffer output = {out_buffer, out_buffer + buffer_size};
+
+void read_from_fd(int fd)
+{
+	in_fd = fd;
+	in_ended = false;
+	input.next = input.end = in_buffer;
+}
+
+void read_from_memory(const unsigned char *data, std::size_t size)
+{
+	in_ended = true;
+	input.next = data;
+	input.end = data + size;
+}
+
+// A byte pushed back after a refill is still in the buffer: the refill
+// returns the first byte it reads and leaves it behind input.next.
+int refill_input()
+{
+	if (in_ended)
+		return end_of_input;
+	ssize_t n;
+	do
+		n = ::read(in_fd, in_buffer, buffer_size);
+	while (n < 0 && errno == EINTR);
+	if (n < 0)
+		stream_error("read error");
+	if (n == 0) {
+		in_ended = true;
+		return end_of_input;
+	}
+	input.next = in_buffer + 1;
+	input.end = in_buffer + n;
+	return in_buffer[0];
+}
+
+void write_to(output_sink s)
+{
+	sink = s != nullptr ? s : write_fd;
+	output.next = out_buffer;
+}
+
+bool flush_output()
+{
+	std::size_t size = static_cast<std::size_t>(output.next - out_buffer);
+	output.next = out_buffer;
+	return size == 0 || sink(out_buffer, size);
+}
+
+void drain_output()
+{
+	if (!flush_output())
+		stream_error("write error");
+}

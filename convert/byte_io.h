@@ -1,0 +1,63 @@
+// The converter's only way in and out: buffered byte input with one byte of
+// push-back, and buffered output. Both read and write file descriptors by
+// default; a harness can feed the input from memory and catch the output.
+#ifndef CONVERT_BYTE_IO_H
+#define CONVERT_BYTE_IO_H
+
+#include <cstddef>
+
+// What read_byte returns once the input is used up; no byte has this value.
+constexpr int end_of_input = -1;
+
+struct input_buffer {
+	const unsigned char *next;
+	const unsigned char *end;
+};
+
+struct output_buffer {
+	char *next;
+	char *end;
+};
+
+extern input_buffer input;
+extern output_buffer output;
+
+// Slow paths of the routines below.
+int refill_input();
+void drain_output();
+
+// Reads standard input from the descriptor fd.
+void read_from_fd(int fd);
+
+// Reads the size bytes at data, then end of input.
+void read_from_memory(const unsigned char *data, std::size_t size);
+
+// Sends output to sink instead of standard output; sink returns false, with
+// errno set, when it fails. A null sink restores standard output.
+using output_sink = bool (*)(const char *data, std::size_t size);
+void write_to(output_sink sink);
+
+// Writes out the buffered output. On failure the output is dropped, errno
+// tells why and the result is false.
+bool flush_output();
+
+// Returns the next byte, 0 to 255, or end_of_input, which stays once met.
+inline int read_byte()
+{
+	return input.next < input.end ? *input.next++ : refill_input();
+}
+
+// Pushes back the byte just read, so that the next read returns it again.
+inline void unread_byte()
+{
+	--input.next;
+}
+
+inline void write_byte(int c)
+{
+	if (output.next == output.end)
+		drain_output();
+	*output.next++ = static_cast<char>(c);
+}
+
+#endif

@@ -1,0 +1,14 @@
+// The packet stream walker and the binary packet writer.
+#ifndef CONVERT_PACKET_STREAM_H
+#define CONVERT_PACKET_STREAM_H
+
+#include <cstdint>
+
+// Converts the packets on standard input until the end packet, then ends the
+// run with status 0; malformed input ends it through fatal_error.
+[[noreturn]] void convert_packets();
+
+// Writes the next length bytes of input as lines of 64 hexadecimal digits.
+void write_binary_packet(std::int32_t length);
+
+#endif
