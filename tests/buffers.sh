@@ -1,0 +1,63 @@
+# Input and output buffer edges: bytes that belong together arriving in
+# separate reads, and outputs larger than any buffer.
+. "$(dirname "$0")/lib.sh"
+
+# piped STATUS OUT ERR CHUNK...: the program reads each %b chunk from a pipe
+# in a read of its own.
+piped() {
+	local want=$1 out=$2 err=$3
+	shift 3
+	status=0
+	{
+		for chunk; do
+			printf '%b' "$chunk"
+			sleep 0.2
+		done
+	} | "$P" >"$work/out" 2>"$work/err" || status=$?
+	compare "$want" "$out" "$err"
+}
+
+check 'A CR that ends a read and the LF that starts the next are one line end.'
+piped 0 'a\nb\n' '' '\x80\x01\x04\x00\x00\x00a\r' '\nb\x80\x03'
+check 'A CR that ends a read, then another byte: the byte is read once.'
+piped 0 'a\nb\n' '' '\x80\x01\x03\x00\x00\x00a\r' 'b\x80\x03'
+check 'A CR that ends a read and the input: the packet is short.'
+piped 2 'a\n' "$P: end of file in text packet\\n" '\x80\x01\x05\x00\x00\x00a\r'
+check 'A CR that ends the packet and a read: the next header follows.'
+piped 0 'a\nb\n' '' '\x80\x01\x02\x00\x00\x00a\r' '\x80\x01\x01\x00\x00\x00b\x80\x03'
+check 'A backslash that ends a read still escapes the parenthesis after it.'
+piped 0 '(\\()%x\n' '' '\x80\x01\x06\x00\x00\x00(\\' '()%x\x80\x03'
+check 'Octal digits split across reads make one escape.'
+piped 0 '(\\123)\n' '' '\x80\x01\x06\x00\x00\x00(\\1' '23)\x80\x03'
+
+header='\x80\x02\x02\x00\x00\x00'
+for cut in 1 2 3 4 5; do
+	check "A header split after byte $cut is read whole."
+	piped 0 'abcd\n' '' "${header:0:$((cut * 4))}" "${header:$((cut * 4))}\\xab\\xcd\\x80\\x03"
+done
+
+# A file is read in large blocks: the CR is the last byte of a block and the
+# LF the first of the next, for each likely block size.
+for edge in 4096 8192 16384 32768 65536 131072; do
+	check "A CR LF across offset $edge of a file is one line end."
+	# Six header bytes, then lines of eight, then one x: the CR is at edge - 1.
+	printf '%b' "$(rep 'xxxxxxx\n' $((edge / 8 - 1)))x" >"$work/lines"
+	{
+		printf '\x80\x01'
+		printf '%b' "$(le32 $((edge - 3)))"
+		cat "$work/lines"
+		printf '\r\nyz\x80\x03'
+	} >"$work/in"
+	expect 0 "$(cat "$work/lines")\\nyz\\n" ''
+done
+
+check 'A text packet larger than the buffers comes out whole.'
+printf '%b' "$(rep 'abc def\r\n' 20000)" >"$work/body"
+{ printf '\x80\x01'; printf '%b' "$(le32 $(wc -c <"$work/body"))"; cat "$work/body"; printf '\x80\x03'; } >"$work/in"
+tr -d '\r' <"$work/body" >"$work/want"
+"$P" <"$work/in" >"$work/out" 2>"$work/err"; status=$?
+cases=$((cases + 1)); bad=0
+[ $status -eq 0 ] && cmp -s "$work/want" "$work/out" || report 'output differs' "$work/want" "$work/out"
+failures=$((failures + bad))
+
+finish

@@ -1,0 +1,101 @@
+# Text packets: line ends, and the three ways a long line is broken.
+. "$(dirname "$0")/lib.sh"
+
+# text SHOWS BODY OUT: one text packet converts to OUT, status 0.
+text() {
+	check "$1"
+	input T "$2" E
+	expect 0 "$3" ''
+}
+
+a77=$(rep a 77) a78=$(rep a 78) a80=$(rep a 80) a100=$(rep a 100)
+
+text 'An empty packet gives one line feed.' '' '\n'
+text 'Text with no line end gets one.' 'abc' 'abc\n'
+text 'Text that ends in LF gets no second one.' 'abc\n' 'abc\n'
+text 'CR LF and a lone CR both become LF.' 'a\r\nb\rc' 'a\nb\nc\n'
+text 'A CR as the last byte is dropped, and one LF ends the output.' 'abc\r' 'abc\n'
+text 'CR CR LF is two line ends.' 'a\r\r\nb' 'a\n\nb\n'
+text 'The byte 0xff and NUL are copied like any other.' 'a\xffb\x00c' 'a\xffb\x00c\n'
+text 'Packets do not share state: a string left open is forgotten.' '(abc' '(abc\n'
+
+# Blank breaks.
+text 'A long token runs past the limit and the next blank becomes the break.' \
+	"${a100} b" "${a100}\\nb\\n"
+text 'The first line carries 78 characters before a break: 40 x and 39 spaces.' \
+	"$(rep 'x ' 45)" "$(rep 'x ' 39)x\\n$(rep 'x ' 5)\\n"
+text 'After an input line feed a line carries 77.' \
+	"a\\n$(rep 'x ' 45)" "a\\n$(rep 'x ' 38)x\\n$(rep 'x ' 6)\\n"
+text 'A blank that becomes the break as the last byte leaves an empty line.' \
+	"${a78} " "${a78}\\n\\n"
+text '79 letters and LF: the copied LF, then the break.' \
+	"$(rep a 79)\\n" "$(rep a 79)\\n\\n"
+text 'A blank break that runs to the end of the packet leaves an empty line.' \
+	"${a80}" "${a80}\\n\\n"
+text 'Tab and form feed take a break too.' \
+	"${a78}\\tb${a78}\\fc" "${a78}\\nb${a78}\\nc\\n"
+text 'A vertical tab is no blank.' \
+	"${a78}\\vb c" "${a78}\\vb\\nc\\n"
+text 'Line ends inside a blank break are copied as they stand.' \
+	"${a80}\\r\\nb c" "${a80}\\r\\nb\\nc\\n"
+text 'A closing parenthesis first makes the depth negative: "%" is no comment, and blanks take the breaks.' \
+	") %${a100} b" ") %${a100}\\nb\\n"
+
+# String continuations.
+text 'A long string is continued with backslash-newline, 77 characters a line after the first.' \
+	"($(rep a 200)" "(${a77}\\\\\\n${a77}\\\\\\n$(rep a 46)\\n"
+text 'A string of 100 letters: 77 on the first line, 23 and the parenthesis on the second.' \
+	"(${a100})" "(${a77}\\\\\\n$(rep a 23))\\n"
+text 'An octal escape is never split; the byte after it takes the continuation.' \
+	"($(rep a 76)\\\\101bc)" "($(rep a 76)\\\\101\\\\\\nbc)\\n"
+text 'A backslash-newline in a string is a line end like any other.' \
+	'(a\\\r\nb)' '(a\\\nb)\n'
+
+# Comment continuations.
+text 'A long comment is continued on a new "%" line, 76 characters after it.' \
+	"%$(rep a 200)" "%${a77}\\n%$(rep a 76)\\n%$(rep a 47)\\n"
+text 'A "%" that opens a comment at the limit is placed after the continuation "%".' \
+	"${a78}%abc" "${a78}\\n%%abc\\n"
+
+# An escape is written whole.
+text 'An escaped parenthesis at the limit stays beside its backslash, on one line.' \
+	"(${a77}\\\\(" "(${a77}\\\\(\\n"
+text 'The byte after an octal escape is a byte of its own: ")" closes the string and "%" opens a comment.' \
+	"(\\\\050) %${a100}" "(\\\\050) %$(rep a 70)\\n%$(rep a 30)\\n"
+text 'A backslash after octal digits starts another escape.' \
+	"(\\\\101\\\\()%${a100}" "(\\\\101\\\\()%$(rep a 69)\\n%$(rep a 31)\\n"
+text 'A fourth digit after three octal digits is an ordinary byte.' \
+	'(\\1234)' '(\\1234)\n'
+text 'A backslash as the last byte of a packet ends the output with a line feed.' \
+	'(a\\' '(a\\\n'
+text 'Octal digits that end the packet end the output with a line feed.' \
+	'(a\\12' '(a\\12\n'
+text 'An escaped byte that ends the packet ends the output with a line feed.' \
+	'(a\\n' '(a\\n\n'
+
+# The "(" that opens a string takes no string continuation.
+text 'A "(" at the limit is written by the blank break, and the string continues inside.' \
+	"${a78}(abc)" "${a78}(\\\\\\nabc)\\n"
+
+# The blank break keeps track of what it copies.
+text 'A comment the blank break runs into is continued as a comment.' \
+	"${a80}\\n% ab cd" "${a80}\\n%\\n% ab cd\\n"
+text 'A string the blank break opens is continued as a string.' \
+	"${a80}(a b)" "${a80}(\\\\\\na b)\\n"
+text 'A comment the blank break opens is continued as a comment.' \
+	"${a80}%x y" "${a80}%\\n%x y\\n"
+
+# Short packets.
+check 'Input that ends inside a packet keeps what was written and fails.'
+input R '\x80\x01\x0a\x00\x00\x00ab\r'
+fails 2 'ab\n' 'end of file in text packet'
+
+check 'Input that ends while a blank break copies a token fails too.'
+input R "\\x80\\x01\\xc8\\x00\\x00\\x00$(rep a 90)"
+fails 2 "$(rep a 90)" 'end of file in text packet'
+
+check 'Input that ends right after a backslash in a string fails.'
+input R '\x80\x01\x05\x00\x00\x00(a\\'
+fails 2 '(a\\' 'end of file in text packet'
+
+finish
