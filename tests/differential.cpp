@@ -1,0 +1,210 @@
+// Runs the program on seeded random packet streams, and on any font files
+// named, and checks every byte of output, the message and the status against
+// the model. Usage: differential PROGRAM [-s SEED] [-n COUNT] [FILE...]
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "tests/model.h"
+
+namespace {
+
+std::string program;
+std::string dir;
+
+std::string slurp(const std::string &path)
+{
+	std::ifstream f(path, std::ios::binary);
+	return {std::istreambuf_iterator<char>(f), {}};
+}
+
+void spill(const std::string &path, const std::string &data)
+{
+	std::ofstream(path, std::ios::binary) << data;
+}
+
+// Runs the program with the input on standard input.
+model_result run(const std::string &input, std::string &err)
+{
+	spill(dir + "/in", input);
+	pid_t pid = fork();
+	if (pid == 0) {
+		int in = open((dir + "/in").c_str(), O_RDONLY);
+		int out = open((dir + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+		int er = open((dir + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+		dup2(in, 0);
+		dup2(out, 1);
+		dup2(er, 2);
+		execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+		_exit(127);
+	}
+	int status = 0;
+	waitpid(pid, &status, 0);
+	err = slurp(dir + "/err");
+	return {slurp(dir + "/out"), WIFEXITED(status) ? WEXITSTATUS(status) : 128, ""};
+}
+
+// One byte of PostScript-like text, in one of several moods.
+struct text_maker {
+	std::mt19937 &rng;
+	int pick(int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
+
+	std::string body(int length)
+	{
+		static const char *const pieces[] = {
+		    "(", ")", "\\", "%", " ", "\t", "\f", "\r", "\n", "\r\n",
+		    "\\(", "\\)", "\\\\", "\\n", "\\0", "\\12", "\\123", "\\1234",
+		    "\\\r\n", "\\\n", "\\\r", "<48656c6c6f>", "{dup mul}", "/Name",
+		    "1234", "-0.5", "\xff", "\x80", "\x00", "8", "9", "7"};
+		std::string s;
+		int mood = pick(4);
+		while (static_cast<int>(s.size()) < length) {
+			int roll = pick(100);
+			if (roll < 10 + mood * 10) {
+				s += pieces[pick(sizeof pieces / sizeof *pieces)];
+			} else if (roll < 60) {
+				int run = pick(8) == 0 ? 60 + pick(60) : 1 + pick(12);
+				for (int i = 0; i < run; i++)
+					s += static_cast<char>('a' + pick(26));
+			} else if (roll < 95) {
+				s += ' ';
+			} else {
+				s += static_cast<char>(pick(256));
+			}
+		}
+		s.resize(static_cast<std::size_t>(length));
+		return s;
+	}
+};
+
+int length_near(std::mt19937 &rng)
+{
+	static const int edges[] = {0, 1, 2, 31, 32, 33, 63, 64, 65, 76, 77, 78,
+	    79, 80, 155, 156, 157};
+	switch (rng() % 6) {
+	case 0:
+		return edges[rng() % (sizeof edges / sizeof *edges)];
+	case 1:
+		return static_cast<int>(rng() % 200);
+	case 2:
+		return static_cast<int>(rng() % 3000);
+	case 3:
+		return rng() % 20 == 0 ? 65536 + static_cast<int>(rng() % 70000) : 500;
+	default:
+		return static_cast<int>(rng() % 800);
+	}
+}
+
+std::string header(int type, unsigned long length)
+{
+	std::string h = "\x80";
+	h += static_cast<char>(type);
+	for (int i = 0; i < 4; i++)
+		h += static_cast<char>((length >> (8 * i)) & 0xff);
+	return h;
+}
+
+// A packet stream, whole or damaged.
+std::string stream(std::mt19937 &rng)
+{
+	text_maker maker{rng};
+	std::string s;
+	int packets = 1 + static_cast<int>(rng() % 5);
+	for (int i = 0; i < packets; i++) {
+		int length = length_near(rng);
+		if (rng() % 2) {
+			s += header(1, static_cast<unsigned long>(length));
+			s += maker.body(length);
+		} else {
+			s += header(2, static_cast<unsigned long>(length));
+			for (int j = 0; j < length; j++)
+				s += static_cast<char>(rng());
+		}
+	}
+	s += "\x80\x03";
+	switch (rng() % 10) {
+	case 0: // cut short anywhere
+		s.resize(rng() % (s.size() + 1));
+		break;
+	case 1: // one byte changed anywhere
+		s[rng() % s.size()] = static_cast<char>(rng());
+		break;
+	case 2: // a header promising more than there is
+		s += header(1 + static_cast<int>(rng() % 2), rng() % 0x100000000ul) + "ab";
+		std::swap(s[s.size() - 10], s[s.size() - 12]);
+		break;
+	case 3: // no end packet
+		s.resize(s.size() - 2);
+		break;
+	default:
+		break;
+	}
+	return s;
+}
+
+bool same(const std::string &input, const std::string &name)
+{
+	std::string err;
+	model_result got = run(input, err);
+	model_result want = model_convert(
+	    reinterpret_cast<const unsigned char *>(input.data()), input.size());
+	std::string want_err = want.status == 0 ? "" : program + ": " + want.message + "\n";
+	if (got.out == want.out && got.status == want.status && err == want_err)
+		return true;
+	spill(name + ".pfb", input);
+	std::printf("FAIL: %s differs from the model (input kept in %s.pfb):"
+		    " status %d, expected %d; stderr \"%s\", expected \"%s\";"
+		    " output %s\n",
+	    name.c_str(), name.c_str(), got.status, want.status, err.c_str(),
+	    want_err.c_str(), got.out == want.out ? "same" : "differs");
+	return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+	if (argc < 2) {
+		std::fprintf(stderr, "usage: differential PROGRAM [-s SEED] [-n COUNT] [FILE...]\n");
+		return 2;
+	}
+	program = argv[1];
+	unsigned long seed = 1;
+	int count = 500;
+	std::vector<std::string> files;
+	for (int i = 2; i < argc; i++) {
+		std::string a = argv[i];
+		if (a == "-s" && i + 1 < argc)
+			seed = std::strtoul(argv[++i], nullptr, 10);
+		else if (a == "-n" && i + 1 < argc)
+			count = std::atoi(argv[++i]);
+		else
+			files.push_back(a);
+	}
+	char tmpl[] = "/tmp/differential.XXXXXX";
+	if (mkdtemp(tmpl) == nullptr)
+		return 2;
+	dir = tmpl;
+
+	int passed = 0, failed = 0;
+	for (int i = 0; i < count; i++) {
+		std::mt19937 rng(static_cast<std::mt19937::result_type>(seed * 100003 + static_cast<unsigned long>(i)));
+		std::string name = "seed-" + std::to_string(seed) + "-case-" + std::to_string(i);
+		(same(stream(rng), name) ? passed : failed)++;
+	}
+	for (const std::string &f : files)
+		(same(slurp(f), f.substr(f.find_last_of('/') + 1)) ? passed : failed)++;
+
+	std::string cleanup = "rm -rf " + dir;
+	if (std::system(cleanup.c_str()) != 0)
+		std::fprintf(stderr, "differential: could not remove %s\n", dir.c_str());
+	std::printf("%d passed, %d failed\n", passed, failed);
+	return failed == 0 ? 0 : 1;
+}
