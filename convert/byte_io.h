@@ -53,11 +53,31 @@ inline void unread_byte()
 	--input.next;
 }
 
+// Makes sure at least one byte is buffered; false at end of input.
+inline bool fill_input()
+{
+	if (input.next < input.end)
+		return true;
+	if (refill_input() == end_of_input)
+		return false;
+	unread_byte();
+	return true;
+}
+
 inline void write_byte(int c)
 {
 	if (output.next == output.end)
 		drain_output();
 	*output.next++ = static_cast<char>(c);
+}
+
+// Room for n more bytes of output at output.next; n is at most output_room.
+constexpr std::size_t output_room = 4096;
+inline char *reserve_output(std::size_t n)
+{
+	if (static_cast<std::size_t>(output.end - output.next) < n)
+		drain_output();
+	return output.next;
 }
 
 #endif

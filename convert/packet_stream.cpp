@@ -1,8 +1,11 @@
 // Walks the packets of a segmented font and writes binary packets as hex.
 #include "convert/packet_stream.h"
 
+#include <algorithm>
+
 #include "cli/diagnostics.h"
 #include "convert/byte_io.h"
+#include "convert/hex_lines.h"
 #include "convert/text_packet.h"
 
 namespace {
@@ -12,8 +15,17 @@ constexpr int text_packet = 1;
 constexpr int binary_packet = 2;
 constexpr int end_packet = 3;
 
-constexpr int bytes_per_line = 32;
+constexpr int bytes_per_line = hex_line_bytes;
+
 constexpr char digits[] = "0123456789abcdef";
+
+void to_hex(char *out, const unsigned char *in, std::size_t n)
+{
+	for (std::size_t i = 0; i < n; i++) {
+		out[2 * i] = digits[in[i] >> 4];
+		out[2 * i + 1] = digits[in[i] & 15];
+	}
+}
 
 } // namespace
 
@@ -45,21 +57,46 @@ void convert_packets()
 	}
 }
 
+// Bytes are converted straight from the input buffer into the output buffer,
+// whole lines in runs. A line feed goes before each line but the first, so a
+// packet that fills its last line exactly gets no empty line.
 void write_binary_packet(std::int32_t length)
 {
+	static const line_writer lines_out = pick_line_writer();
+	std::int32_t remaining = length;
 	int bytes_on_line = 0;
 
-	for (std::int32_t remaining = length; remaining > 0; remaining--) {
-		int c = read_byte();
-		if (c == end_of_input)
+	while (remaining > 0) {
+		if (!fill_input())
 			fatal_error("end of file in binary packet");
-		if (bytes_on_line == bytes_per_line) {
-			write_byte('\n');
-			bytes_on_line = 0;
+		std::size_t n = static_cast<std::size_t>(input.end - input.next);
+		if (n > static_cast<std::size_t>(remaining))
+			n = static_cast<std::size_t>(remaining);
+		remaining -= static_cast<std::int32_t>(n);
+		while (n > 0) {
+			if (bytes_on_line == bytes_per_line) {
+				if (n >= bytes_per_line) {
+					std::size_t lines = std::min(n / bytes_per_line,
+					    output_room / hex_line_size);
+					lines_out(reserve_output(lines * hex_line_size), input.next, lines);
+					output.next += lines * hex_line_size;
+					input.next += lines * bytes_per_line;
+					n -= lines * bytes_per_line;
+					continue;
+				}
+				write_byte('\n');
+				bytes_on_line = 0;
+			}
+			std::size_t k = static_cast<std::size_t>(bytes_per_line - bytes_on_line);
+			if (k > n)
+				k = n;
+			char *out = reserve_output(2 * k);
+			to_hex(out, input.next, k);
+			output.next += 2 * k;
+			input.next += k;
+			bytes_on_line += static_cast<int>(k);
+			n -= k;
 		}
-		write_byte(digits[c >> 4]);
-		write_byte(digits[c & 0xf]);
-		bytes_on_line++;
 	}
 	write_byte('\n');
 }

@@ -1,0 +1,112 @@
+// Writes a benchmark input to standard output.
+//   generate binary SIZE   a short text packet, one binary packet of SIZE
+//                          random bytes, the end packet
+//   generate text SIZE     about SIZE bytes of PostScript-like text lines in
+//                          text packets of 1 MiB, then the end packet
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace {
+
+std::mt19937_64 rng(20261208);
+
+unsigned pick(unsigned n)
+{
+	return static_cast<unsigned>(rng() % n);
+}
+
+void header(int type, unsigned long length)
+{
+	unsigned char h[6] = {0x80, static_cast<unsigned char>(type),
+	    static_cast<unsigned char>(length), static_cast<unsigned char>(length >> 8),
+	    static_cast<unsigned char>(length >> 16), static_cast<unsigned char>(length >> 24)};
+	std::fwrite(h, 1, sizeof h, stdout);
+}
+
+void text_packet(const std::string &body)
+{
+	header(1, body.size());
+	std::fwrite(body.data(), 1, body.size(), stdout);
+}
+
+void word(std::string &s)
+{
+	static const char *const words[] = {"dup", "def", "/Name", "exch", "put",
+	    "readonly", "begin", "end", "currentfile", "eexec", "index", "get",
+	    "1000", "-250", "0.001", "{pop}", "[0 0 1 1]", "<3f9a>", "bind"};
+	s += words[pick(sizeof words / sizeof *words)];
+}
+
+// One line: a string with nested parentheses and escapes (15%), a comment
+// (10%), or tokens; lengths spread well past the 78-column limit.
+std::string line()
+{
+	std::string s;
+	unsigned kind = pick(100);
+	unsigned target = 20 + pick(140);
+	if (kind < 15) {
+		s = "/Notice (";
+		while (s.size() < target) {
+			unsigned r = pick(20);
+			if (r == 0)
+				s += "(nested)";
+			else if (r == 1)
+				s += "\\(";
+			else if (r == 2)
+				s += "\\251";
+			else if (r == 3)
+				s += "\\n";
+			else if (r < 8)
+				s += ' ';
+			else
+				s += static_cast<char>('a' + pick(26));
+		}
+		s += ") readonly def";
+	} else if (kind < 25) {
+		s = "% ";
+		while (s.size() < target)
+			s += pick(6) == 0 ? ' ' : static_cast<char>('a' + pick(26));
+	} else {
+		while (s.size() < target) {
+			word(s);
+			s += ' ';
+		}
+	}
+	unsigned end = pick(3);
+	s += end == 0 ? "\n" : end == 1 ? "\r\n" : "\r";
+	return s;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+	if (argc != 3) {
+		std::fprintf(stderr, "usage: generate binary|text SIZE\n");
+		return 1;
+	}
+	unsigned long size = std::strtoul(argv[2], nullptr, 10);
+	if (std::strcmp(argv[1], "binary") == 0) {
+		text_packet("%!PS-AdobeFont-1.0: Bench 001.000\r/FontName /Bench def\rcurrentfile eexec\r");
+		header(2, size);
+		std::string block(1 << 16, '\0');
+		for (unsigned long done = 0; done < size; done += block.size()) {
+			for (char &c : block)
+				c = static_cast<char>(rng());
+			std::fwrite(block.data(), 1, std::min<unsigned long>(block.size(), size - done), stdout);
+		}
+	} else {
+		for (unsigned long done = 0; done < size;) {
+			std::string body;
+			while (body.size() < (1u << 20))
+				body += line();
+			text_packet(body);
+			done += body.size();
+		}
+	}
+	std::fputs("\x80\x03", stdout);
+	return std::fclose(stdout) == 0 ? 0 : 1;
+}
