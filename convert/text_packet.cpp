@@ -4,6 +4,13 @@
 // string, a new "%" line inside a comment, elsewhere the next blank.
 #include "convert/text_packet.h"
 
+#include <array>
+#include <algorithm>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "cli/diagnostics.h"
 #include "convert/byte_io.h"
 
@@ -48,6 +55,60 @@ void put(reflow &r, int c)
 	r.column++;
 }
 
+// Bytes that may need more than a copy while the line is short.
+constexpr std::array<bool, 256> special_bytes()
+{
+	std::array<bool, 256> special{};
+	for (unsigned char c : {'(', ')', '%', '\\', '\r', '\n'})
+		special[c] = true;
+	return special;
+}
+constexpr std::array<bool, 256> special = special_bytes();
+
+// The number of plain bytes that start the n bytes at p.
+std::size_t plain_prefix(const unsigned char *p, std::size_t n)
+{
+	std::size_t k = 0;
+#if defined(__SSE2__)
+	const __m128i marks[] = {_mm_set1_epi8('('), _mm_set1_epi8(')'),
+	    _mm_set1_epi8('%'), _mm_set1_epi8('\\'), _mm_set1_epi8('\r'),
+	    _mm_set1_epi8('\n')};
+	for (; k + 16 <= n; k += 16) {
+		__m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + k));
+		__m128i hit = _mm_setzero_si128();
+		for (const __m128i &m : marks)
+			hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, m));
+		if (int mask = _mm_movemask_epi8(hit))
+			return k + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+	}
+#endif
+	while (k < n && !special[p[k]])
+		k++;
+	return k;
+}
+
+// Copies the run of plain bytes that starts the rest of the packet, as far
+// as the buffered input and the column limit allow: the same as handling
+// them one by one, done in one step.
+void copy_plain_run(reflow &r)
+{
+	if (!fill_input())
+		return;
+	std::size_t n = static_cast<std::size_t>(input.end - input.next);
+	n = std::min(n, static_cast<std::size_t>(r.remaining));
+	n = std::min(n, static_cast<std::size_t>(column_limit - r.column));
+	const unsigned char *run = input.next;
+	std::size_t k = plain_prefix(run, n);
+	if (k == 0)
+		return;
+	std::memcpy(reserve_output(k), run, k);
+	output.next += k;
+	input.next += k;
+	r.remaining -= static_cast<std::int32_t>(k);
+	r.column += static_cast<int>(k);
+	r.current = run[k - 1];
+}
+
 // Follows strings and comments: parentheses outside comments, "%" outside
 // strings. Escapes are handled by the caller.
 void lex(reflow &r)
@@ -87,8 +148,14 @@ void write_text_packet(std::int32_t length)
 	bool reread = false;
 
 	while (reread || r.remaining > 0) {
-		if (!reread)
+		if (!reread) {
+			if (r.column < column_limit) {
+				copy_plain_run(r);
+				if (r.remaining == 0)
+					break;
+			}
 			next(r);
+		}
 		reread = false;
 		int depth_before = r.string_depth;
 		if (r.current == '\\' && r.string_depth != 0) {
