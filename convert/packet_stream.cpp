@@ -17,6 +17,10 @@ constexpr int end_packet = 3;
 
 constexpr int bytes_per_line = hex_line_bytes;
 
+// Chosen at the first binary packet, so that starting the program costs
+// nothing.
+line_writer lines_out;
+
 constexpr char digits[] = "0123456789abcdef";
 
 void to_hex(char *out, const unsigned char *in, std::size_t n)
@@ -62,7 +66,8 @@ void convert_packets()
 // packet that fills its last line exactly gets no empty line.
 void write_binary_packet(std::int32_t length)
 {
-	static const line_writer lines_out = pick_line_writer();
+	if (lines_out == nullptr)
+		lines_out = pick_line_writer();
 	std::int32_t remaining = length;
 	int bytes_on_line = 0;
 
