@@ -1,0 +1,193 @@
+#!/usr/bin/env python3
+"""Hostile input and failing streams.
+
+Every prefix of the sample font, every single-byte change to each of its
+packet headers, a header promising far more than there is, a million empty
+packets, bytes of 0xff only, and a reader that goes away early. Whatever
+comes in, the program ends with the right status and one known message,
+keeps what it wrote, never crashes, and never grows with a packet length.
+
+usage: hostile.py PROGRAM SAMPLE_FONT
+"""
+import array
+import fcntl
+import os
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+
+MESSAGES = {
+    "first byte of packet not 0x80", "bad packet type", "end of file in packet header",
+    "negative packet length", "end of file in binary packet", "end of file in text packet"}
+
+program = sys.argv[1]
+cases = failures = 0
+work = tempfile.mkdtemp()
+
+
+def run(data, timeout=60):
+    r = subprocess.run([program], input=data, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                       timeout=timeout)
+    return r.returncode, r.stdout, r.stderr.decode("latin-1")
+
+
+def check(what, ok, detail=""):
+    global cases, failures
+    cases += 1
+    if not ok:
+        failures += 1
+        print(f"FAIL: {what} {detail}")
+
+
+def message(err):
+    """The message of a one-line diagnostic, or None."""
+    prefix = program + ": "
+    if err.endswith("\n") and err.count("\n") == 1 and err.startswith(prefix):
+        return err[len(prefix):-1]
+    return None
+
+
+def packets(font):
+    """The (start, type, body start, end) of each packet of a well-formed font."""
+    out, at = [], 0
+    while font[at + 1] != 3:
+        length = int.from_bytes(font[at + 2:at + 6], "little")
+        out.append((at, font[at + 1], at + 6, at + 6 + length))
+        at += 6 + length
+    out.append((at, 3, at + 2, at + 2))
+    return out
+
+
+def expected_message(layout, cut):
+    """What a font cut after cut bytes must be reported as."""
+    for start, kind, body, end in layout:
+        if cut <= start:
+            return "first byte of packet not 0x80"
+        if cut == start + 1:
+            return "bad packet type"
+        if kind != 3 and cut < body:
+            return "end of file in packet header"
+        if kind != 3 and cut < end:
+            return "end of file in text packet" if kind == 1 else "end of file in binary packet"
+    return None
+
+
+def prefixes(font):
+    """Every prefix of the font fails with the message for where it stops,
+    and writes a prefix of the whole conversion."""
+    layout = packets(font)
+    status, full, _ = run(font)
+    check("the whole sample font converts", status == 0)
+    for cut in range(len(font) - 1):
+        status, out, err = run(font[:cut])
+        want = expected_message(layout, cut)
+        check(f"prefix of {cut} bytes", status == 2 and message(err) == want and full.startswith(out),
+              f"status {status}, stderr {err!r}, expected {want!r}")
+
+
+def header_changes(font):
+    """Any one header byte changed: status 0 or 2, nothing but a known
+    message, and the packets before the change converted as before."""
+    layout = packets(font)
+    for start, kind, body, _ in layout:
+        before = run(font[:start])[1]
+        for offset in range(start, body):
+            for value in range(256):
+                if value == font[offset]:
+                    continue
+                damaged = font[:offset] + bytes([value]) + font[offset + 1:]
+                status, out, err = run(damaged)
+                good = (status == 0 and err == "") or (status == 2 and message(err) in MESSAGES)
+                if not (good and out.startswith(before)):
+                    check(f"header byte {offset} set to {value:#04x}", False,
+                          f"status {status}, stderr {err!r}")
+                    return
+                check("", True)
+
+
+def blocked_peak_kib(data):
+    """The peak resident memory, in KiB, of a run that has read all of data
+    and waits for more."""
+    p = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL)
+    p.stdin.write(data)
+    p.stdin.flush()
+    unread = array.array("i", [1])
+    for _ in range(3000):
+        fcntl.ioctl(p.stdin.fileno(), termios.FIONREAD, unread)
+        with open(f"/proc/{p.pid}/wchan") as f:
+            waiting = "pipe" in f.read()
+        if unread[0] == 0 and waiting:
+            break
+        time.sleep(0.01)
+    with open(f"/proc/{p.pid}/status") as f:
+        peak = next(int(line.split()[1]) for line in f if line.startswith("VmHWM:"))
+    p.stdin.close()
+    p.wait()
+    return peak
+
+
+def huge_claims():
+    """A header promising 2,147,483,647 bytes with ten behind it fails at once,
+    and, waiting for more, holds no more memory than one promising eleven."""
+    ten = bytes(range(16, 26))
+    for kind, msg, out in [(2, "end of file in binary packet", ten.hex().encode()),
+                           (1, "end of file in text packet", ten)]:
+        data = bytes([0x80, kind, 0xff, 0xff, 0xff, 0x7f]) + ten
+        status, got, err = run(data)
+        check(f"a type {kind} header promising 2147483647 bytes",
+              status == 2 and got == out and message(err) == msg, f"status {status}, stderr {err!r}")
+        small = blocked_peak_kib(bytes([0x80, kind, 11, 0, 0, 0]) + ten)
+        large = blocked_peak_kib(data)
+        check(f"memory of a type {kind} header promising 2147483647 bytes", large - small <= 1024,
+              f"{large} KiB against {small} KiB")
+
+
+def many_packets():
+    """A million empty packets make a million empty lines."""
+    status, out, err = run(b"\x80\x01\x00\x00\x00\x00" * 1_000_000 + b"\x80\x03")
+    check("a million empty packets", status == 0 and out == b"\n" * 1_000_000 and err == "")
+
+
+def all_ff():
+    status, out, err = run(b"\xff" * 100_000)
+    check("input of 0xff bytes only", status == 2 and out == b"" and
+          message(err) == "first byte of packet not 0x80", f"status {status}, stderr {err!r}")
+
+
+def reader_goes_away():
+    """A reader that exits early ends the program quietly, as it does cat."""
+    body = os.urandom(4 << 20)
+    with open(os.path.join(work, "big.pfb"), "wb") as f:
+        f.write(bytes([0x80, 2]) + len(body).to_bytes(4, "little") + body + b"\x80\x03")
+    with open(os.path.join(work, "big.pfb"), "rb") as source:
+        p = subprocess.Popen([program], stdin=source, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    p.stdout.read(10)
+    p.stdout.close()
+    err = p.stderr.read()
+    p.wait(60)
+    check("a reader that exits early", p.returncode == -signal.SIGPIPE and err == b"",
+          f"status {p.returncode}, stderr {err!r}")
+
+
+def main():
+    with open(sys.argv[2], "rb") as f:
+        font = f.read()
+    prefixes(font)
+    header_changes(font)
+    huge_claims()
+    many_packets()
+    all_ff()
+    reader_goes_away()
+    shutil.rmtree(work)
+    print(f"{cases - failures} passed, {failures} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
