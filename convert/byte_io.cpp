@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::size_t buffer_size = 128 * 1024;
+constexpr std::size_t buffer_size = std::size_t{128} * 1024;
 
 unsigned char in_buffer[buffer_size];
 char out_buffer[buffer_size];

@@ -58,10 +58,10 @@ void put(reflow &r, int c)
 // Bytes that may need more than a copy while the line is short.
 constexpr std::array<bool, 256> special_bytes()
 {
-	std::array<bool, 256> special{};
+	std::array<bool, 256> table{};
 	for (unsigned char c : {'(', ')', '%', '\\', '\r', '\n'})
-		special[c] = true;
-	return special;
+		table[c] = true;
+	return table;
 }
 constexpr std::array<bool, 256> special = special_bytes();
 
