@@ -4,8 +4,8 @@
 // string, a new "%" line inside a comment, elsewhere the next blank.
 #include "convert/text_packet.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
