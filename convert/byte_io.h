@@ -47,7 +47,8 @@ inline int read_byte()
 	return input.next < input.end ? *input.next++ : refill_input();
 }
 
-// Pushes back the byte just read, so that the next read returns it again.
+// Pushes back the byte just read (never end_of_input), so that the next read
+// returns it again.
 inline void unread_byte()
 {
 	--input.next;
