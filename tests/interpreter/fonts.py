@@ -23,9 +23,9 @@ import tempfile
 from interpreter import ghostscript, here
 
 # Fonts for the page test, from different foundries and tools: Latin Modern
-# (MetaType1), TeX Gyre, URW (texlive-fonts-recommended), a Cyrillic font and
-# the sample font.
-PAGE_FONTS = ["lmr10.pfb", "qhvr.pfb", "uhvr8a.pfb", "lcmss8.pfb", "sample.pfb"]
+# (MetaType1), TeX Gyre, URW Helvetica (texlive-fonts-recommended), the AMS
+# LaTeX fonts, a Cyrillic font of t1-cyrillic, and the sample font.
+PAGE_FONTS = ["lmr10.pfb", "qhvr.pfb", "uhvr8a.pfb", "lcmss8.pfb", "a010013d.pfb", "sample.pfb"]
 LINE = "The quick brown fox jumps over the lazy dog 0123456789 (AB)"
 
 
