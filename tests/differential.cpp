@@ -158,11 +158,11 @@ bool same(const std::string &input, const std::string &name)
 	std::string want_err = want.status == 0 ? "" : program + ": " + want.message + "\n";
 	if (got.out == want.out && got.status == want.status && err == want_err)
 		return true;
-	spill(name + ".pfb", input);
-	std::printf("FAIL: %s differs from the model (input kept in %s.pfb):"
+	spill(dir + "/" + name + ".pfb", input);
+	std::printf("FAIL: %s differs from the model (input kept in %s/%s.pfb):"
 		    " status %d, expected %d; stderr \"%s\", expected \"%s\";"
 		    " output %s\n",
-	    name.c_str(), name.c_str(), got.status, want.status, err.c_str(),
+	    name.c_str(), dir.c_str(), name.c_str(), got.status, want.status, err.c_str(),
 	    want_err.c_str(), got.out == want.out ? "same" : "differs");
 	return false;
 }
@@ -202,8 +202,9 @@ int main(int argc, char *argv[])
 	for (const std::string &f : files)
 		(same(slurp(f), f.substr(f.find_last_of('/') + 1)) ? passed : failed)++;
 
+	// The inputs that failed stay in the folder.
 	std::string cleanup = "rm -rf " + dir;
-	if (std::system(cleanup.c_str()) != 0)
+	if (failed == 0 && std::system(cleanup.c_str()) != 0)
 		std::fprintf(stderr, "differential: could not remove %s\n", dir.c_str());
 	std::printf("%d passed, %d failed\n", passed, failed);
 	return failed == 0 ? 0 : 1;
