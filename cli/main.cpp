@@ -2,7 +2,6 @@
 // text on standard output.
 #include <cstdio>
 #include <getopt.h>
-#include <unistd.h>
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>

@@ -75,7 +75,7 @@ int refill_input()
 
 void write_to(output_sink s)
 {
-	sink = s != nullptr ? s : write_fd;
+	sink = s;
 	output.next = out_buffer;
 }
 

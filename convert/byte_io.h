@@ -33,7 +33,7 @@ void read_from_fd(int fd);
 void read_from_memory(const unsigned char *data, std::size_t size);
 
 // Sends output to sink instead of standard output; sink returns false, with
-// errno set, when it fails. A null sink restores standard output.
+// errno set, when it fails.
 using output_sink = bool (*)(const char *data, std::size_t size);
 void write_to(output_sink sink);
 

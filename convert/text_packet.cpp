@@ -56,28 +56,27 @@ void put(reflow &r, int c)
 }
 
 // Bytes that may need more than a copy while the line is short.
-constexpr std::array<bool, 256> special_bytes()
+constexpr unsigned char special_bytes[] = {'(', ')', '%', '\\', '\r', '\n'};
+
+constexpr std::array<bool, 256> special_table()
 {
 	std::array<bool, 256> table{};
-	for (unsigned char c : {'(', ')', '%', '\\', '\r', '\n'})
+	for (unsigned char c : special_bytes)
 		table[c] = true;
 	return table;
 }
-constexpr std::array<bool, 256> special = special_bytes();
+constexpr std::array<bool, 256> special = special_table();
 
 // The number of plain bytes that start the n bytes at p.
 std::size_t plain_prefix(const unsigned char *p, std::size_t n)
 {
 	std::size_t k = 0;
 #if defined(__SSE2__)
-	const __m128i marks[] = {_mm_set1_epi8('('), _mm_set1_epi8(')'),
-	    _mm_set1_epi8('%'), _mm_set1_epi8('\\'), _mm_set1_epi8('\r'),
-	    _mm_set1_epi8('\n')};
 	for (; k + 16 <= n; k += 16) {
 		__m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + k));
 		__m128i hit = _mm_setzero_si128();
-		for (const __m128i &m : marks)
-			hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, m));
+		for (unsigned char c : special_bytes)
+			hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c))));
 		if (int mask = _mm_movemask_epi8(hit))
 			return k + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
 	}
