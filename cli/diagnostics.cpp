@@ -13,14 +13,16 @@ const char *program_name = "segtoasc";
 namespace {
 
 // Writes out what is left of standard output before the message, so that a
-// write that fails there is still reported. A run that already failed for
-// another reason keeps its own message and status 1.
+// write that fails there is still reported. The C library may have met a
+// failure already, flushing a line of the version or usage text; it leaves
+// only the error flag behind. A run that already failed for another reason
+// keeps its own message and status 1.
 void exit_process(int status, const char *message)
 {
 	char text[128];
 
 	bool written = flush_output();
-	if (written && std::fclose(stdout) == EOF)
+	if (written && (std::ferror(stdout) || std::fclose(stdout) == EOF))
 		written = false;
 	if (!written && status != 1) {
 		std::snprintf(text, sizeof text, "write error: %s",

@@ -8,8 +8,9 @@ vline="Velk segtoasc (tessel) version $version\\n"
 # The input of the cases below is malformed, so a run that reads it fails.
 input R '\x80\x07'
 
-# Options that answer at once: the arguments, then status, stdout and stderr.
-while IFS='|' read -r shows args status out err; do
+# Options that answer at once: the arguments, then status, stdout and stderr,
+# and what the platform's words in stderr must name.
+while IFS='|' read -r shows args status out err names; do
 	check "$shows"
 	eval "set -- $args"
 	expect "$status" "${out//@usage/$usage}" "${err//@usage/$usage}" "$@"
@@ -23,16 +24,16 @@ A unique prefix of a long option is enough.|--vers|0|$vline|
 The first option that ends the run wins: -v before --help.|-v --help|0|$vline|
 The first option that ends the run wins: --help before -v.|--help -v|0|@usage|
 An operand before -v is moved behind it: the version is written.|nonexistent -v|0|$vline|
-An unknown long option gets the parser's message and the usage line, status 1.|--bogus|1||$P: unrecognized option '--bogus'\\n@usage
-An unknown short option likewise.|-x|1||$P: invalid option -- 'x'\\n@usage
-An argument to --version is an error.|--version=1|1||$P: option '--version' doesn't allow an argument\\n@usage
-An unknown option before -v gives the usage error.|--bogus -v|1||$P: unrecognized option '--bogus'\\n@usage
+An unknown long option gets the parser's message and the usage line, status 1.|--bogus|1||@text\\n@usage|bogus
+An unknown short option likewise.|-x|1||@text\\n@usage|x
+An argument to --version is an error.|--version=1|1||@text\\n@usage|version
+An unknown option before -v gives the usage error.|--bogus -v|1||@text\\n@usage|bogus
 -v before an unknown option answers first.|-v --bogus|0|$vline|
 Two operands are a usage error, even when both files exist.|$work/in $work/in|1||@usage
-After -- everything is an operand.|-- -v|1||-v: No such file or directory\\n
-A lone hyphen is a file name, not standard input.|-|1||-: No such file or directory\\n
-A file that cannot be opened is named with the system's error text.|/nonexistent/font.pfb|1||/nonexistent/font.pfb: No such file or directory\\n
-A directory opens but cannot be read.|/|1||$P: read error: Is a directory\\n
+After -- everything is an operand.|-- -v|1||-v: @text\\n
+A lone hyphen is a file name, not standard input.|-|1||-: @text\\n
+A file that cannot be opened is named with the system's error text.|/nonexistent/font.pfb|1||/nonexistent/font.pfb: @text\\n
+A directory opens but cannot be read.|/|1||$P: read error: @text\\n
 TABLE
 
 check 'With POSIXLY_CORRECT the parser stops at the first operand: two operands.'
@@ -52,30 +53,40 @@ status=0
 (exec -a /opt/bin/segtoasc "$P" <"$work/in" >"$work/out" 2>"$work/err") || status=$?
 compare 2 '' '/opt/bin/segtoasc: bad packet type\n'
 
-# runs STATUS ERR REDIRECTIONS [ARG...]: the program with its streams
-# redirected as given; stdout is not compared.
+# runs STATUS ERR REDIRECTIONS [ARG...]: the program, started through the
+# command in $launch if set, with its streams redirected as given; stdout is
+# not compared.
+launch=
 runs() {
 	local want=$1 err=$2 redirect=$3
 	shift 3
 	status=0
-	eval "\"\$P\" \"\$@\" $redirect 2>\"\$work/err\"" || status=$?
+	eval "$launch \"\$P\" \"\$@\" $redirect 2>\"\$work/err\"" || status=$?
 	: >"$work/out"
 	compare "$want" '' "$err"
 }
 
 input T 'abc' B "$(rep '\xab' 100000)" E
+write_error="$P: write error: @text\\n"
 check 'Output into a full disk is a write error, status 1.'
-runs 1 "$P: write error: No space left on device\\n" '<"$work/in" >/dev/full'
+runs 1 "$write_error" '<"$work/in" >/dev/full'
 check 'The version line into a full disk is a write error too.'
-runs 1 "$P: write error: No space left on device\\n" '>/dev/full' -v
+runs 1 "$write_error" '>/dev/full' -v
 check 'A closed standard output is a write error.'
-runs 1 "$P: write error: Bad file descriptor\\n" '<"$work/in" >&-'
+runs 1 "$write_error" '<"$work/in" >&-'
 check 'The version line into a closed standard output is a write error.'
-runs 1 "$P: write error: Bad file descriptor\\n" '>&-' --version
+runs 1 "$write_error" '>&-' --version
 check 'A closed standard input is a read error.'
-runs 1 "$P: read error: Bad file descriptor\\n" '<&- >/dev/null'
+runs 1 "$P: read error: @text\\n" '<&- >/dev/null'
 check 'Malformed input into a full disk reports the lost output first.'
 input T 'abc' R '\x80\x09'
-runs 1 "$P: write error: No space left on device\\n" '<"$work/in" >/dev/full'
+runs 1 "$write_error" '<"$work/in" >/dev/full'
+
+# stdbuf makes the C library flush each line as it is written, so the
+# failure is met, and only flagged, before the close.
+for option in -v --help; do
+	check "A line of $option that fails to be written before the close is a write error too."
+	launch='stdbuf -oL' runs 1 "$write_error" '>/dev/full' "$option"
+done
 
 finish
