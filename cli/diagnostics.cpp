@@ -22,7 +22,7 @@ void exit_process(int status, const char *message)
 	char text[128];
 
 	bool written = flush_output();
-	if (written && (std::ferror(stdout) || std::fclose(stdout) == EOF))
+	if (written && (std::ferror(stdout) != 0 || std::fclose(stdout) == EOF))
 		written = false;
 	if (!written && status != 1) {
 		std::snprintf(text, sizeof text, "write error: %s",

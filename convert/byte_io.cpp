@@ -52,12 +52,10 @@ void read_from_memory(const unsigned char *data, std::size_t size)
 	input.end = data + size;
 }
 
-// A byte pushed back after a refill is still in the buffer: the refill
-// returns the first byte it reads and leaves it behind input.next.
-int refill_input()
+bool refill_input()
 {
 	if (in_ended)
-		return end_of_input;
+		return false;
 	ssize_t n;
 	do
 		n = ::read(in_fd, in_buffer, buffer_size);
@@ -66,11 +64,11 @@ int refill_input()
 		stream_error("read error");
 	if (n == 0) {
 		in_ended = true;
-		return end_of_input;
+		return false;
 	}
-	input.next = in_buffer + 1;
+	input.next = in_buffer;
 	input.end = in_buffer + n;
-	return in_buffer[0];
+	return true;
 }
 
 void write_to(output_sink s)

@@ -1,5 +1,5 @@
-// The converter's only way in and out: buffered byte input with one byte of
-// push-back, and buffered output. Both read and write file descriptors by
+// The converter's only way in and out: buffered byte input and buffered
+// output. Both read and write file descriptors by
 // default; a harness can feed the input from memory and catch the output.
 #ifndef CONVERT_BYTE_IO_H
 #define CONVERT_BYTE_IO_H
@@ -22,8 +22,9 @@ struct output_buffer {
 extern input_buffer input;
 extern output_buffer output;
 
-// Slow paths of the routines below.
-int refill_input();
+// Slow paths of the routines below: reading more input, false at end of
+// input; writing out a full buffer.
+bool refill_input();
 void drain_output();
 
 // Reads standard input from the descriptor fd.
@@ -41,28 +42,17 @@ void write_to(output_sink sink);
 // tells why and the result is false.
 bool flush_output();
 
-// Returns the next byte, 0 to 255, or end_of_input, which stays once met.
-inline int read_byte()
-{
-	return input.next < input.end ? *input.next++ : refill_input();
-}
-
-// Pushes back the byte just read (never end_of_input), so that the next read
-// returns it again.
-inline void unread_byte()
-{
-	--input.next;
-}
-
-// Makes sure at least one byte is buffered; false at end of input.
+// Makes sure at least one byte is buffered; false at end of input, which
+// stays once met.
 inline bool fill_input()
 {
-	if (input.next < input.end)
-		return true;
-	if (refill_input() == end_of_input)
-		return false;
-	unread_byte();
-	return true;
+	return input.next < input.end || refill_input();
+}
+
+// Returns the next byte, 0 to 255, or end_of_input.
+inline int read_byte()
+{
+	return fill_input() ? *input.next++ : end_of_input;
 }
 
 inline void write_byte(int c)

@@ -2,218 +2,256 @@
 // line that has reached the column limit is broken before its next character
 // in the way that keeps the PostScript meaning: a backslash-newline inside a
 // string, a new "%" line inside a comment, elsewhere the next blank.
+//
+// The reflow is a state machine. Each byte of the packet is taken once, by
+// step, which says what the byte means where the reflow stands. Most bytes
+// cannot change anything where they stand; copy_run copies those in runs,
+// and the byte that ends a run goes to step.
 #include "convert/text_packet.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "cli/diagnostics.h"
 #include "convert/byte_io.h"
+#include "convert/text_runs.h"
 
 namespace {
 
+// A line is broken before a character once the column has reached this.
 constexpr int column_limit = 78;
-constexpr int no_byte = -2;
 
-struct reflow {
-	std::int32_t remaining;
-	int string_depth;
-	bool in_comment;
-	int column;
-	int current;
+// Chosen at the first text packet, so that starting the program costs
+// nothing.
+run_copier runs_out;
+
+// What the reflow waits for between two bytes.
+enum class where {
+	text,     // nothing: the next byte stands for itself
+	escape,   // the byte that a backslash in a string escapes
+	octal,    // more octal digits of an escape
+	after_cr, // an LF that belongs to the CR just taken as a line end
+	token,    // the blank that ends a token running past the limit
 };
 
-bool is_blank(int c)
+// The routines below are inline so that the state stays in registers: a
+// packet takes millions of steps.
+struct reflow {
+	where at = where::text;
+	int digits = 0;       // octal digits of the escape so far
+	int string_depth = 0; // strings open; below 0 after unmatched ")"
+	bool in_comment = false;
+	int column = 0;
+	int last = -1; // the last byte taken, a CR as LF; -1 for none
+};
+
+inline bool is_blank(int c)
 {
 	return c == ' ' || c == '\t' || c == '\f';
 }
 
-bool is_octal(int c)
+inline bool is_octal(int c)
 {
 	return c >= '0' && c <= '7';
 }
 
-int next(reflow &r)
-{
-	r.remaining--;
-	return r.current = read_byte();
-}
-
-void need_byte(const reflow &r)
-{
-	if (r.current == end_of_input)
-		fatal_error("end of file in text packet");
-}
-
-void put(reflow &r, int c)
+inline void put(reflow &r, int c)
 {
 	write_byte(c);
 	r.column++;
 }
 
-// Bytes that may need more than a copy while the line is short.
-constexpr unsigned char special_bytes[] = {'(', ')', '%', '\\', '\r', '\n'};
-
-constexpr std::array<bool, 256> special_table()
+// Parentheses outside comments open and close strings; "%" outside strings
+// starts a comment. Escapes are taken apart from this, by step.
+inline void lex(reflow &r, int c)
 {
-	std::array<bool, 256> table{};
-	for (unsigned char c : special_bytes)
-		table[c] = true;
-	return table;
-}
-constexpr std::array<bool, 256> special = special_table();
-
-// The number of plain bytes that start the n bytes at p.
-std::size_t plain_prefix(const unsigned char *p, std::size_t n)
-{
-	std::size_t k = 0;
-#if defined(__SSE2__)
-	for (; k + 16 <= n; k += 16) {
-		__m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + k));
-		__m128i hit = _mm_setzero_si128();
-		for (unsigned char c : special_bytes)
-			hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c))));
-		if (int mask = _mm_movemask_epi8(hit))
-			return k + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-	}
-#endif
-	while (k < n && !special[p[k]])
-		k++;
-	return k;
-}
-
-// Copies the run of plain bytes that starts the rest of the packet, as far
-// as the buffered input and the column limit allow: the same as handling
-// them one by one, done in one step.
-void copy_plain_run(reflow &r)
-{
-	if (!fill_input())
-		return;
-	std::size_t n = static_cast<std::size_t>(input.end - input.next);
-	n = std::min(n, static_cast<std::size_t>(r.remaining));
-	n = std::min(n, static_cast<std::size_t>(column_limit - r.column));
-	const unsigned char *run = input.next;
-	std::size_t k = plain_prefix(run, n);
-	if (k == 0)
-		return;
-	std::memcpy(reserve_output(k), run, k);
-	output.next += k;
-	input.next += k;
-	r.remaining -= static_cast<std::int32_t>(k);
-	r.column += static_cast<int>(k);
-	r.current = run[k - 1];
-}
-
-// Follows strings and comments: parentheses outside comments, "%" outside
-// strings. Escapes are handled by the caller.
-void lex(reflow &r)
-{
-	if (r.current == '(' && !r.in_comment)
+	if (c == '(' && !r.in_comment)
 		r.string_depth++;
-	else if (r.current == ')' && !r.in_comment)
+	else if (c == ')' && !r.in_comment)
 		r.string_depth--;
-	else if (r.current == '%' && r.string_depth == 0)
+	else if (c == '%' && r.string_depth == 0)
 		r.in_comment = true;
 }
 
-// Breaks the line at the next blank, copying the token before it as it
-// stands. A string or comment that the token opens ends the copy at once, so
-// that the break inside it is made by a continuation instead.
-void blank_break(reflow &r)
+// The line end: LF, CR LF and a lone CR all become one LF, which ends a
+// comment but not a string. The LF counts as the first character of the new
+// line, so that line carries 77 characters before it is broken.
+inline void end_line(reflow &r, int c)
 {
-	while (!is_blank(r.current)) {
-		write_byte(r.current);
-		if (r.string_depth > 0 || r.in_comment)
-			return;
-		if (r.remaining == 0)
-			break;
-		next(r);
-		need_byte(r);
-		lex(r);
-	}
 	write_byte('\n');
-	r.column = 0;
+	r.column = 1;
+	r.in_comment = false;
+	r.last = '\n';
+	r.at = c == '\r' ? where::after_cr : where::text;
+}
+
+// The string continuation: PostScript reads a backslash-newline in a string
+// as nothing at all.
+inline void continue_string(reflow &r, int c)
+{
+	write_byte('\\');
+	write_byte('\n');
+	put(r, c);
+	r.column = 2;
+}
+
+// The comment continuation: the new line starts a comment of its own.
+inline void continue_comment(reflow &r, int c)
+{
+	write_byte('\n');
+	write_byte('%');
+	put(r, c);
+	r.column = 3;
+}
+
+// The blank break: a token past the limit runs on as it stands, and the
+// blank after it becomes the line end. A string or comment that the token
+// opens is broken its own way, so the token ends there.
+inline void break_at_blank(reflow &r, int c)
+{
+	if (is_blank(c)) {
+		write_byte('\n');
+		r.column = 0;
+		r.at = where::text;
+		return;
+	}
+	write_byte(c);
+	r.at = r.string_depth > 0 || r.in_comment ? where::text : where::token;
+}
+
+// A byte that stands for itself.
+inline void take(reflow &r, int c)
+{
+	// The escape is written whole, even past the limit: a break inside it
+	// would change the character it stands for.
+	if (c == '\\' && r.string_depth != 0) {
+		put(r, c);
+		r.last = c;
+		r.at = where::escape;
+		return;
+	}
+	int depth_before = r.string_depth;
+	lex(r, c);
+	if (c == '\r' || c == '\n') {
+		end_line(r, c);
+		return;
+	}
+	r.last = c;
+	if (r.column < column_limit)
+		put(r, c);
+	// Only a byte inside the string on both of its sides: before the "("
+	// that opens it, a backslash-newline would not be read as nothing.
+	else if (depth_before > 0 && r.string_depth > 0)
+		continue_string(r, c);
+	else if (r.in_comment)
+		continue_comment(r, c);
+	else
+		break_at_blank(r, c);
+}
+
+// Takes the next byte of the packet.
+inline void step(reflow &r, int c)
+{
+	switch (r.at) {
+	case where::text:
+		break;
+	case where::escape:
+		if (c == '\r' || c == '\n') {
+			end_line(r, c);
+			return;
+		}
+		// The escaped byte is never a parenthesis, a comment or an escape.
+		put(r, c);
+		r.last = c;
+		r.at = where::text;
+		if (is_octal(c)) {
+			r.digits = 1;
+			r.at = where::octal;
+		}
+		return;
+	case where::octal:
+		if (r.digits < 3 && is_octal(c)) {
+			put(r, c);
+			r.last = c;
+			r.digits++;
+			return;
+		}
+		break; // the byte after the digits stands for itself
+	case where::after_cr:
+		if (c == '\n') {
+			r.at = where::text;
+			return;
+		}
+		break;
+	case where::token:
+		lex(r, c);
+		r.last = c;
+		break_at_blank(r, c);
+		return;
+	}
+	r.at = where::text;
+	take(r, c);
+}
+
+// Copies the bytes from p on, up to end, that cannot change the state where
+// the reflow stands, and returns how many: below the limit, all but those
+// that may open or close a string or a comment or end a line; in a token,
+// all but those that may end it.
+inline std::size_t copy_run(reflow &r, const unsigned char *p, const unsigned char *end)
+{
+	std::size_t n = static_cast<std::size_t>(end - p);
+	run_kind kind;
+	if (r.at == where::text && r.column < column_limit) {
+		n = std::min(n, static_cast<std::size_t>(column_limit - r.column));
+		kind = r.in_comment ? run_kind::comment
+		    : r.string_depth != 0 ? run_kind::string : run_kind::code;
+	} else if (r.at == where::token) {
+		n = std::min(n, output_room - run_slack);
+		kind = run_kind::token;
+	} else {
+		return 0;
+	}
+	std::size_t k = runs_out(reserve_output(n + run_slack), p, n,
+	    static_cast<std::size_t>(input.end - p), kind);
+	output.next += k;
+	if (r.at == where::text)
+		r.column += static_cast<int>(k);
+	r.last = k > 0 ? p[k - 1] : r.last;
+	return k;
+}
+
+// The packet's output ends with a line end. A token still waiting for its
+// blank is broken there first; so is a packet whose last byte was the blank
+// of a break, which is no line end itself: both end with an empty line.
+inline void finish(const reflow &r)
+{
+	if (r.at == where::token)
+		write_byte('\n');
+	if (r.last != '\n')
+		write_byte('\n');
 }
 
 } // namespace
 
 void write_text_packet(std::int32_t length)
 {
-	reflow r = {length, 0, false, 0, no_byte};
-	bool reread = false;
+	if (runs_out == nullptr)
+		runs_out = pick_run_copier();
+	reflow r;
+	std::int32_t remaining = length;
 
-	while (reread || r.remaining > 0) {
-		if (!reread) {
-			if (r.column < column_limit) {
-				copy_plain_run(r);
-				if (r.remaining == 0)
-					break;
-			}
-			next(r);
+	while (remaining > 0) {
+		if (!fill_input())
+			fatal_error("end of file in text packet");
+		std::size_t n = std::min(static_cast<std::size_t>(input.end - input.next),
+		    static_cast<std::size_t>(remaining));
+		const unsigned char *p = input.next, *end = p + n;
+		while (p < end) {
+			p += copy_run(r, p, end);
+			if (p < end)
+				step(r, *p++);
 		}
-		reread = false;
-		int depth_before = r.string_depth;
-		if (r.current == '\\' && r.string_depth != 0) {
-			// An escape is copied whole, past the limit if need be.
-			put(r, '\\');
-			if (r.remaining == 0)
-				break;
-			next(r);
-			if (is_octal(r.current)) {
-				// The byte after the digits stands for itself.
-				for (int n = 0; n < 3 && is_octal(r.current); n++) {
-					reread = false;
-					put(r, r.current);
-					if (r.remaining == 0)
-						break;
-					next(r);
-					reread = true;
-				}
-				continue;
-			}
-			if (r.current != '\r' && r.current != '\n') {
-				need_byte(r);
-				put(r, r.current);
-				continue;
-			}
-		} else {
-			lex(r);
-		}
-		need_byte(r);
-		if (r.current == '\r') {
-			if (r.remaining == 0)
-				break;
-			if (next(r) != '\n') {
-				if (r.current != end_of_input)
-					unread_byte();
-				r.remaining++;
-			}
-			r.current = '\n';
-		}
-		if (r.current == '\n') {
-			r.in_comment = false;
-			write_byte('\n');
-			r.column = 1;
-		} else if (r.column < column_limit) {
-			put(r, r.current);
-		} else if (depth_before > 0 && r.string_depth > 0) {
-			write_byte('\\');
-			write_byte('\n');
-			write_byte(r.current);
-			r.column = 2;
-		} else if (r.in_comment) {
-			write_byte('\n');
-			write_byte('%');
-			write_byte(r.current);
-			r.column = 3;
-		} else {
-			blank_break(r);
-		}
+		input.next = end;
+		remaining -= static_cast<std::int32_t>(n);
 	}
-	if (r.current != '\n')
-		write_byte('\n');
+	finish(r);
 }

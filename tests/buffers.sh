@@ -29,6 +29,10 @@ check 'A backslash that ends a read still escapes the parenthesis after it.'
 piped 0 '(\\()%x\n' '' '\x80\x01\x06\x00\x00\x00(\\' '()%x\x80\x03'
 check 'Octal digits split across reads make one escape.'
 piped 0 '(\\123)\n' '' '\x80\x01\x06\x00\x00\x00(\\1' '23)\x80\x03'
+check 'A string cut by the end of a read goes on at the same column in the next.'
+piped 0 "($(rep a 77)\\\\\\n$(rep a 23))\\n" '' "\\x80\\x01\\x66\\x00\\x00\\x00($(rep a 40)" "$(rep a 60))\\x80\\x03"
+check 'A token past the limit cut by the end of a read runs on to its blank in the next.'
+piped 0 "$(rep a 95)\\nb\\n" '' "\\x80\\x01\\x61\\x00\\x00\\x00$(rep a 85)" "$(rep a 10) b\\x80\\x03"
 
 header='\x80\x02\x02\x00\x00\x00'
 for cut in 1 2 3 4 5; do

@@ -85,6 +85,18 @@ text 'A string the blank break opens is continued as a string.' \
 text 'A comment the blank break opens is continued as a comment.' \
 	"${a80}%x y" "${a80}%\\n%x y\\n"
 
+# Runs of plain bytes are copied in blocks of 32: the byte that ends a run is
+# taken wherever it stands in a block. A ")" missed would leave "%" in the
+# string and the long comment after it would be continued as a string.
+for n in 30 31 32 33 63 64; do
+	b=$((75 - n)) rest=$((25 + n))
+	if [ $rest -le 76 ]; then tail="%$(rep b $rest)"; else tail="%$(rep b 76)\\n%$(rep b $((rest - 76)))"; fi
+	text "A \")\" after $n letters of a string ends it, and the comment after it is a comment." \
+		"($(rep a $n))%$(rep b 100)" "($(rep a $n))%$(rep b $b)\\n$tail\\n"
+done
+text 'A run that reaches the limit at the end of a block: the next byte is continued.' \
+	"$(rep a 13)($(rep c 70))" "$(rep a 13)($(rep c 64)\\\\\\n$(rep c 6))\\n"
+
 # Short packets.
 check 'Input that ends inside a packet keeps what was written and fails.'
 input R '\x80\x01\x0a\x00\x00\x00ab\r'
