@@ -13,7 +13,7 @@ constexpr std::size_t hex_line_size = 1 + 2 * hex_line_bytes;
 using line_writer = void (*)(char *out, const unsigned char *in, std::size_t lines);
 
 void write_lines(char *out, const unsigned char *in, std::size_t lines);
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(SEGTOASC_NO_SIMD)
 #define HAVE_WRITE_LINES_AVX2 1
 void write_lines_avx2(char *out, const unsigned char *in, std::size_t lines);
 #endif

@@ -20,7 +20,7 @@ using run_copier = std::size_t (*)(char *out, const unsigned char *in,
 
 std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
     std::size_t readable, run_kind kind);
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(SEGTOASC_NO_SIMD)
 #define HAVE_COPY_RUN_AVX2 1
 std::size_t copy_run_avx2(char *out, const unsigned char *in, std::size_t n,
     std::size_t readable, run_kind kind);
