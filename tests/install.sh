@@ -14,9 +14,11 @@ fail() {
 cases=$((cases + 1))
 cmake --install "$build" --prefix "$stage" >"$stage/log" 2>&1 ||
 	fail "cmake --install failed: $(cat "$stage/log")"
-for f in bin/segtoasc share/man/man1/segtoasc.1; do
+# The manual page and the changelog are gzipped where gzip was found.
+for f in bin/segtoasc share/man/man1/segtoasc.1 share/doc/segtoasc/copyright \
+    share/doc/segtoasc/changelog; do
 	cases=$((cases + 1))
-	[ -f "$stage/$f" ] || fail "$f is not installed"
+	[ -f "$stage/$f" ] || [ -f "$stage/$f.gz" ] || fail "$f is not installed"
 done
 cases=$((cases + 1))
 if "$stage/bin/segtoasc" "$sample" >"$stage/out" 2>&1 &&
