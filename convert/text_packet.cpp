@@ -40,6 +40,10 @@ struct reflow {
 	int digits = 0;       // octal digits of the escape so far
 	int string_depth = 0; // strings open; below 0 after unmatched ")"
 	bool in_comment = false;
+	// Characters on the line as the output has always counted them: the
+	// line end before it counts as one, a continuation's too, but not a
+	// blank break's. So the first line of a packet and a line after a blank
+	// break carry 78 characters before a break, the others 77.
 	int column = 0;
 	int last = -1; // the last byte taken, a CR as LF; -1 for none
 };
@@ -73,8 +77,7 @@ inline void lex(reflow &r, int c)
 }
 
 // The line end: LF, CR LF and a lone CR all become one LF, which ends a
-// comment but not a string. The LF counts as the first character of the new
-// line, so that line carries 77 characters before it is broken.
+// comment but not a string.
 inline void end_line(reflow &r, int c)
 {
 	write_byte('\n');
@@ -90,7 +93,7 @@ inline void continue_string(reflow &r, int c)
 {
 	write_byte('\\');
 	write_byte('\n');
-	put(r, c);
+	write_byte(c);
 	r.column = 2;
 }
 
@@ -99,7 +102,7 @@ inline void continue_comment(reflow &r, int c)
 {
 	write_byte('\n');
 	write_byte('%');
-	put(r, c);
+	write_byte(c);
 	r.column = 3;
 }
 
