@@ -1,6 +1,6 @@
 // The converter's only way in and out: buffered byte input and buffered
-// output. Both read and write file descriptors by
-// default; a harness can feed the input from memory and catch the output.
+// output. Both read and write file descriptors by default; a harness can
+// feed the input from memory and catch the output.
 #ifndef CONVERT_BYTE_IO_H
 #define CONVERT_BYTE_IO_H
 

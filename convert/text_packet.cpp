@@ -128,7 +128,6 @@ inline void take(reflow &r, int c)
 	// would change the character it stands for.
 	if (c == '\\' && r.string_depth != 0) {
 		put(r, c);
-		r.last = c;
 		r.at = where::escape;
 		return;
 	}
@@ -138,7 +137,6 @@ inline void take(reflow &r, int c)
 		end_line(r, c);
 		return;
 	}
-	r.last = c;
 	if (r.column < column_limit)
 		put(r, c);
 	// Only a byte inside the string on both of its sides: before the "("
@@ -154,6 +152,7 @@ inline void take(reflow &r, int c)
 // Takes the next byte of the packet.
 inline void step(reflow &r, int c)
 {
+	r.last = c;
 	switch (r.at) {
 	case where::text:
 		break;
@@ -164,7 +163,6 @@ inline void step(reflow &r, int c)
 		}
 		// The escaped byte is never a parenthesis, a comment or an escape.
 		put(r, c);
-		r.last = c;
 		r.at = where::text;
 		if (is_octal(c)) {
 			r.digits = 1;
@@ -174,7 +172,6 @@ inline void step(reflow &r, int c)
 	case where::octal:
 		if (r.digits < 3 && is_octal(c)) {
 			put(r, c);
-			r.last = c;
 			r.digits++;
 			return;
 		}
@@ -187,7 +184,6 @@ inline void step(reflow &r, int c)
 		break;
 	case where::token:
 		lex(r, c);
-		r.last = c;
 		break_at_blank(r, c);
 		return;
 	}
