@@ -65,7 +65,8 @@ inline void put(reflow &r, int c)
 }
 
 // Parentheses outside comments open and close strings; "%" outside strings
-// starts a comment. Escapes are taken apart from this, by step.
+// starts a comment, and a form feed ends one as a line end does. Escapes
+// are taken apart from this, by step.
 inline void lex(reflow &r, int c)
 {
 	if (c == '(' && !r.in_comment)
@@ -74,6 +75,8 @@ inline void lex(reflow &r, int c)
 		r.string_depth--;
 	else if (c == '%' && r.string_depth == 0)
 		r.in_comment = true;
+	else if (c == '\f')
+		r.in_comment = false;
 }
 
 // The line end: LF, CR LF and a lone CR all become one LF, which ends a

@@ -14,7 +14,7 @@ namespace {
 constexpr int kinds = 4;
 
 // The bytes that end a run of each kind, in the order of run_kind.
-constexpr const char *run_ends[kinds] = {"()%\r\n", "()\\\r\n", "\r\n", " \t\f()%"};
+constexpr const char *run_ends[kinds] = {"()%\r\n", "()\\\r\n", "\r\n\f", " \t\f()%"};
 
 // For each byte value, a bit for each kind of run it ends.
 constexpr std::array<unsigned char, 256> end_table()

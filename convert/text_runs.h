@@ -7,8 +7,8 @@
 
 // Where a run stands, which decides the bytes that end it: in code "(",
 // ")", "%" and the line ends; in a string "(", ")", the backslash and the
-// line ends; in a comment the line ends; in a token past the column limit
-// the blanks, "(", ")" and "%".
+// line ends; in a comment the line ends and the form feed; in a token past
+// the column limit the blanks, "(", ")" and "%".
 enum class run_kind { code, string, comment, token };
 
 // Copies the bytes at in to out up to the first that ends a run of the

@@ -65,6 +65,8 @@ void text(model &m, long length)
 			depth--;
 		else if (cur == '%' && depth == 0)
 			comment = true;
+		else if (cur == '\f')
+			comment = false;
 	};
 
 	bool have = false; // cur holds a byte not yet handled

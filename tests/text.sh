@@ -57,6 +57,17 @@ text 'A long comment is continued on a new "%" line, 76 characters after it.' \
 text 'A "%" that opens a comment at the limit is placed after the continuation "%".' \
 	"${a78}%abc" "${a78}\\n%%abc\\n"
 
+# A form feed ends a comment, as a line end does.
+defs='/k0 0 def /k1 1 def /k2 2 def /k3 3 def /k4 4 def /k5 5 def /k6 6 def /k7 7'
+text 'Code after a form feed in a comment is code: it takes a blank break, not a "%".' \
+	"%!\\f${defs} def /k8 8 def" "%!\\f${defs}\\ndef /k8 8 def\\n"
+text 'A string after a form feed in a comment is continued as a string.' \
+	"% note\\f/s (${a100}) def" "% note\\f/s ($(rep a 67)\\\\\\n$(rep a 33)) def\\n"
+text 'A form feed in a comment past the limit becomes the line end of a blank break.' \
+	"%${a77}\\fb" "%${a77}\\nb\\n"
+text 'In a string a form feed is an ordinary byte.' \
+	"(${a77}\\f%b)" "(${a77}\\\\\\n\\f%b)\\n"
+
 # An escape is written whole.
 text 'An escaped parenthesis at the limit stays beside its backslash, on one line.' \
 	"(${a77}\\\\(" "(${a77}\\\\(\\n"

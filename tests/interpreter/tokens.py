@@ -3,10 +3,11 @@
 
 Generates seeded PostScript-like text packets (long lines; strings with
 nested parentheses and every kind of escape; comments with parentheses and
-backslashes; hex strings, procedures; all three line ends; every kind of
-blank; the column limit falling anywhere), converts each one and checks
-that Ghostscript's scanner reads the same tokens, with the same string
-contents, from the conversion as from the packet.
+backslashes, some ended by a form feed; hex strings, procedures; all three
+line ends; every kind of blank; the column limit falling anywhere),
+converts each one and checks that Ghostscript's scanner reads the same
+tokens, with the same string contents, from the conversion as from the
+packet.
 
 usage: tokens.py CONVERTER... [--seed N] [--count N]
 CONVERTER is the program, or any command that converts the same way, with
@@ -51,6 +52,10 @@ def string_literal(rng, depth=0):
 
 def comment(rng):
     body = "".join(rng.choice("abcdef  ()\\%{}") for _ in range(rng.randrange(0, 160)))
+    if rng.randrange(3) == 0:
+        # A form feed ends the comment as a line end does: code follows.
+        body = body[:rng.randrange(len(body) + 1)] + "\f" + " ".join(
+            token(rng) for _ in range(rng.randrange(1, 6)))
     return "%" + body
 
 
