@@ -3,9 +3,15 @@
 //                          random bytes, the end packet
 //   generate text SIZE     about SIZE bytes of PostScript-like text lines in
 //                          text packets of 1 MiB, then the end packet
+//   generate fonts SIZE FILE...
+//                          the text packets of the fonts, as they stand,
+//                          again and again up to about SIZE bytes, then the
+//                          end packet
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -80,12 +86,28 @@ std::string line()
 	return s;
 }
 
+// The text packets of a segmented font, each with its header.
+std::string text_packets(const char *path)
+{
+	std::ifstream f(path, std::ios::binary);
+	std::string font{std::istreambuf_iterator<char>(f), {}}, packets;
+	for (std::size_t at = 0; at + 6 <= font.size() && font[at + 1] != 3;) {
+		std::size_t length = 0;
+		for (int i = 0; i < 4; i++)
+			length |= static_cast<std::size_t>(static_cast<unsigned char>(font[at + 2 + i])) << (8 * i);
+		if (font[at + 1] == 1)
+			packets += font.substr(at, 6 + length);
+		at += 6 + length;
+	}
+	return packets;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-	if (argc != 3) {
-		std::fprintf(stderr, "usage: generate binary|text SIZE\n");
+	if (argc < 3) {
+		std::fprintf(stderr, "usage: generate binary|text|fonts SIZE [FILE...]\n");
 		return 1;
 	}
 	unsigned long size = std::strtoul(argv[2], nullptr, 10);
@@ -98,6 +120,12 @@ int main(int argc, char *argv[])
 				c = static_cast<char>(rng());
 			std::fwrite(block.data(), 1, std::min<unsigned long>(block.size(), size - done), stdout);
 		}
+	} else if (std::strcmp(argv[1], "fonts") == 0) {
+		std::string all;
+		for (int i = 3; i < argc; i++)
+			all += text_packets(argv[i]);
+		for (unsigned long done = 0; !all.empty() && done < size; done += all.size())
+			std::fwrite(all.data(), 1, all.size(), stdout);
 	} else {
 		for (unsigned long done = 0; done < size;) {
 			std::string body;

@@ -5,11 +5,12 @@
 //
 // The reflow is a state machine. Each byte of the packet is taken once, by
 // step, which says what the byte means where the reflow stands. Most bytes
-// cannot change anything where they stand; copy_run copies those in runs,
-// and the byte that ends a run goes to step.
+// change nothing but the column where they stand; copy_run copies those in
+// runs, and the byte that ends a run goes to step.
 #include "convert/text_packet.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "cli/diagnostics.h"
 #include "convert/byte_io.h"
@@ -33,41 +34,45 @@ enum class where {
 	token,    // the blank that ends a token running past the limit
 };
 
-// The routines below are inline so that the state stays in registers: a
-// packet takes millions of steps.
 struct reflow {
 	where at = where::text;
 	int digits = 0;       // octal digits of the escape so far
 	int string_depth = 0; // strings open; below 0 after unmatched ")"
 	bool in_comment = false;
-	// Characters on the line as the output has always counted them: the
-	// line end before it counts as one, a continuation's too, but not a
-	// blank break's. So the first line of a packet and a line after a blank
-	// break carry 78 characters before a break, the others 77.
-	int column = 0;
-	int last = -1; // the last byte taken, a CR as LF; -1 for none
+	int column = 0; // characters on the line, as start_line counts them
 };
 
-inline bool is_blank(int c)
+constexpr bool is_line_end(int c)
+{
+	return c == '\n' || c == '\r';
+}
+
+constexpr bool is_blank(int c)
 {
 	return c == ' ' || c == '\t' || c == '\f';
 }
 
-inline bool is_octal(int c)
+constexpr bool is_octal(int c)
 {
 	return c >= '0' && c <= '7';
 }
 
-inline void put(reflow &r, int c)
+// A backslash escapes the next byte at any depth but 0, unmatched ")"
+// included; a backslash-newline continues only a string that "(" opened.
+constexpr bool escapes(const reflow &r)
 {
-	write_byte(c);
-	r.column++;
+	return r.string_depth != 0;
+}
+
+constexpr bool may_continue(const reflow &r)
+{
+	return r.string_depth > 0;
 }
 
 // Parentheses outside comments open and close strings; "%" outside strings
-// starts a comment, and a form feed ends one as a line end does. Escapes
-// are taken apart from this, by step.
-inline void lex(reflow &r, int c)
+// starts a comment, and a line end or a form feed ends it. Escapes are taken
+// apart from this, by step.
+constexpr void lex(reflow &r, int c)
 {
 	if (c == '(' && !r.in_comment)
 		r.string_depth++;
@@ -75,76 +80,84 @@ inline void lex(reflow &r, int c)
 		r.string_depth--;
 	else if (c == '%' && r.string_depth == 0)
 		r.in_comment = true;
-	else if (c == '\f')
+	else if (is_line_end(c) || c == '\f')
 		r.in_comment = false;
 }
 
-// The line end: LF, CR LF and a lone CR all become one LF, which ends a
-// comment but not a string.
-inline void end_line(reflow &r, int c)
+void put(reflow &r, int c)
+{
+	write_byte(c);
+	r.column++;
+}
+
+// Ends the output line. The column of the next counts the line end as one
+// character, as the output always has, but not the line end of a blank
+// break: so the first line of a packet and a line after a blank break carry
+// 78 characters before a break, the others 77.
+void start_line(reflow &r, bool counted)
 {
 	write_byte('\n');
-	r.column = 1;
-	r.in_comment = false;
-	r.last = '\n';
+	r.column = counted ? 1 : 0;
+}
+
+// The line end: LF, CR LF and a lone CR all become one LF.
+void end_line(reflow &r, int c)
+{
+	start_line(r, true);
 	r.at = c == '\r' ? where::after_cr : where::text;
 }
 
 // The string continuation: PostScript reads a backslash-newline in a string
 // as nothing at all.
-inline void continue_string(reflow &r, int c)
+void continue_string(reflow &r, int c)
 {
 	write_byte('\\');
-	write_byte('\n');
-	write_byte(c);
-	r.column = 2;
+	start_line(r, true);
+	put(r, c);
 }
 
 // The comment continuation: the new line starts a comment of its own.
-inline void continue_comment(reflow &r, int c)
+void continue_comment(reflow &r, int c)
 {
-	write_byte('\n');
-	write_byte('%');
-	write_byte(c);
-	r.column = 3;
+	start_line(r, true);
+	put(r, '%');
+	put(r, c);
 }
 
 // The blank break: a token past the limit runs on as it stands, and the
 // blank after it becomes the line end. A string or comment that the token
 // opens is broken its own way, so the token ends there.
-inline void break_at_blank(reflow &r, int c)
+void break_at_blank(reflow &r, int c)
 {
 	if (is_blank(c)) {
-		write_byte('\n');
-		r.column = 0;
+		start_line(r, false);
 		r.at = where::text;
 		return;
 	}
 	write_byte(c);
-	r.at = r.string_depth > 0 || r.in_comment ? where::text : where::token;
+	r.at = may_continue(r) || r.in_comment ? where::text : where::token;
 }
 
 // A byte that stands for itself.
-inline void take(reflow &r, int c)
+void take(reflow &r, int c)
 {
 	// The escape is written whole, even past the limit: a break inside it
 	// would change the character it stands for.
-	if (c == '\\' && r.string_depth != 0) {
+	if (c == '\\' && escapes(r)) {
 		put(r, c);
 		r.at = where::escape;
 		return;
 	}
-	int depth_before = r.string_depth;
+	// Only a byte inside the string on both of its sides takes a string
+	// continuation: before the "(" that opens it, a backslash-newline would
+	// not be read as nothing.
+	bool was_open = may_continue(r);
 	lex(r, c);
-	if (c == '\r' || c == '\n') {
+	if (is_line_end(c))
 		end_line(r, c);
-		return;
-	}
-	if (r.column < column_limit)
+	else if (r.column < column_limit)
 		put(r, c);
-	// Only a byte inside the string on both of its sides: before the "("
-	// that opens it, a backslash-newline would not be read as nothing.
-	else if (depth_before > 0 && r.string_depth > 0)
+	else if (was_open && may_continue(r))
 		continue_string(r, c);
 	else if (r.in_comment)
 		continue_comment(r, c);
@@ -153,24 +166,20 @@ inline void take(reflow &r, int c)
 }
 
 // Takes the next byte of the packet.
-inline void step(reflow &r, int c)
+void step(reflow &r, int c)
 {
-	r.last = c;
 	switch (r.at) {
 	case where::text:
 		break;
 	case where::escape:
-		if (c == '\r' || c == '\n') {
+		if (is_line_end(c)) {
 			end_line(r, c);
 			return;
 		}
 		// The escaped byte is never a parenthesis, a comment or an escape.
 		put(r, c);
-		r.at = where::text;
-		if (is_octal(c)) {
-			r.digits = 1;
-			r.at = where::octal;
-		}
+		r.at = is_octal(c) ? where::octal : where::text;
+		r.digits = 1;
 		return;
 	case where::octal:
 		if (r.digits < 3 && is_octal(c)) {
@@ -194,41 +203,73 @@ inline void step(reflow &r, int c)
 	take(r, c);
 }
 
-// Copies the bytes from p on, up to end, that cannot change the state where
-// the reflow stands, and returns how many: below the limit, all but those
-// that may open or close a string or a comment or end a line; in a token,
-// all but those that may end it.
-inline std::size_t copy_run(reflow &r, const unsigned char *p, const unsigned char *end)
+// The bytes that end a run where r stands: those step does more with than
+// write them and count their column. An LF passes, in code and in strings.
+constexpr bool ends_run(const reflow &r, int c)
 {
-	std::size_t n = static_cast<std::size_t>(end - p);
-	run_kind kind;
+	reflow after = r;
+	lex(after, c);
+	bool changes = after.string_depth != r.string_depth || after.in_comment != r.in_comment;
+	if (r.at == where::token)
+		return changes || is_blank(c);
+	return changes || c == '\r' || (c == '\\' && escapes(r));
+}
+
+constexpr byte_set run_ends(where at, int string_depth, bool in_comment)
+{
+	reflow r;
+	r.at = at;
+	r.string_depth = string_depth;
+	r.in_comment = in_comment;
+	byte_set ends{};
+	for (int c = 0; c < 256; c++)
+		if (ends_run(r, c))
+			ends.add(c);
+	return ends;
+}
+
+// A depth of 1 stands for every depth but 0, where the same bytes end a run;
+// a token stands at depth 0 or below, where "%" may start a comment.
+constexpr byte_set code_ends = run_ends(where::text, 0, false);
+constexpr byte_set string_ends = run_ends(where::text, 1, false);
+constexpr byte_set comment_ends = run_ends(where::text, 0, true);
+constexpr byte_set token_ends = run_ends(where::token, 0, false);
+static_assert(std::max({code_ends.groups, string_ends.groups, comment_ends.groups,
+		  token_ends.groups}) <= 8,
+    "a byte set has at most eight groups");
+
+// Copies the bytes from p on, up to end, that change nothing but the column
+// where the reflow stands, and returns how many. In a token past the limit
+// no column is counted.
+std::size_t copy_run(reflow &r, const unsigned char *p, const unsigned char *end)
+{
+	const byte_set *ends = &token_ends;
+	int limit = std::numeric_limits<int>::max();
 	if (r.at == where::text && r.column < column_limit) {
-		n = std::min(n, static_cast<std::size_t>(column_limit - r.column));
-		kind = r.in_comment ? run_kind::comment
-		    : r.string_depth != 0 ? run_kind::string : run_kind::code;
-	} else if (r.at == where::token) {
-		n = std::min(n, output_room - run_slack);
-		kind = run_kind::token;
-	} else {
+		ends = r.in_comment ? &comment_ends : escapes(r) ? &string_ends : &code_ends;
+		limit = column_limit;
+	} else if (r.at != where::token) {
 		return 0;
 	}
+	std::size_t n = std::min(static_cast<std::size_t>(end - p), output_room - run_slack);
+	int column = r.column;
 	std::size_t k = runs_out(reserve_output(n + run_slack), p, n,
-	    static_cast<std::size_t>(input.end - p), kind);
+	    static_cast<std::size_t>(input.end - p), *ends, column, limit);
 	output.next += k;
 	if (r.at == where::text)
-		r.column += static_cast<int>(k);
-	r.last = k > 0 ? p[k - 1] : r.last;
+		r.column = column;
 	return k;
 }
 
 // The packet's output ends with a line end. A token still waiting for its
 // blank is broken there first; so is a packet whose last byte was the blank
-// of a break, which is no line end itself: both end with an empty line.
-inline void finish(const reflow &r)
+// of a break, which is no line end itself: both end with an empty line. A CR
+// taken as a line end has written its LF already.
+void finish(const reflow &r, int last)
 {
 	if (r.at == where::token)
 		write_byte('\n');
-	if (r.last != '\n')
+	if (last != '\n' && r.at != where::after_cr)
 		write_byte('\n');
 }
 
@@ -239,6 +280,7 @@ void write_text_packet(std::int32_t length)
 	if (runs_out == nullptr)
 		runs_out = pick_run_copier();
 	reflow r;
+	int last = -1; // the packet's last byte
 	std::int32_t remaining = length;
 
 	while (remaining > 0) {
@@ -252,8 +294,9 @@ void write_text_packet(std::int32_t length)
 			if (p < end)
 				step(r, *p++);
 		}
+		last = end[-1];
 		input.next = end;
 		remaining -= static_cast<std::int32_t>(n);
 	}
-	finish(r);
+	finish(r, last);
 }

@@ -5,25 +5,41 @@
 
 #include <cstddef>
 
-// Where a run stands, which decides the bytes that end it: in code "(",
-// ")", "%" and the line ends; in a string "(", ")", the backslash and the
-// line ends; in a comment the line ends and the form feed; in a token past
-// the column limit the blanks, "(", ")" and "%".
-enum class run_kind { code, string, comment, token };
+// The bytes that end a run, in the two forms the routines look bytes up in:
+// a table, and the groups of each half of a byte, where a byte is in the
+// set when its low half and its high half have a group in common.
+struct byte_set {
+	bool has[256];
+	unsigned char low[16], high[16];
+	int groups;
 
-// Copies the bytes at in to out up to the first that ends a run of the
-// kind, at most n of them, and returns how many. It may read up to readable
-// bytes at in (at least n) and write up to n + run_slack bytes at out.
-constexpr std::size_t run_slack = 31;
+	// Bytes with the same high half share a group.
+	constexpr void add(int c)
+	{
+		if (high[c >> 4] == 0)
+			high[c >> 4] = static_cast<unsigned char>(1u << groups++);
+		low[c & 15] |= high[c >> 4];
+		has[c] = true;
+	}
+};
+
+// Copies the bytes at in to out up to the first in stops, at most n of
+// them, and returns how many. Their column is counted on from column: an LF
+// sets it to 1, and any other byte adds 1, but the run ends before a byte
+// that the column has reached limit for; limit is more than 64. It may read
+// up to readable bytes at in (at least n) and write up to n + run_slack
+// bytes at out.
+constexpr std::size_t run_slack = 63;
 using run_copier = std::size_t (*)(char *out, const unsigned char *in,
-    std::size_t n, std::size_t readable, run_kind kind);
+    std::size_t n, std::size_t readable, const byte_set &stops, int &column,
+    int limit);
 
 std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
-    std::size_t readable, run_kind kind);
+    std::size_t readable, const byte_set &stops, int &column, int limit);
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(SEGTOASC_NO_SIMD)
 #define HAVE_COPY_RUN_AVX2 1
 std::size_t copy_run_avx2(char *out, const unsigned char *in, std::size_t n,
-    std::size_t readable, run_kind kind);
+    std::size_t readable, const byte_set &stops, int &column, int limit);
 #endif
 
 // The fastest of the above that this processor runs.
