@@ -21,9 +21,9 @@ namespace {
 // A line is broken before a character once the column has reached this.
 constexpr int column_limit = 78;
 
-// Chosen at the first text packet, so that starting the program costs
-// nothing.
-run_copier runs_out;
+// An escape in a string is a backslash and the byte after it, with up to
+// this many octal digits in all.
+constexpr int octal_digits = 3;
 
 // What the reflow waits for between two bytes.
 enum class where {
@@ -182,7 +182,7 @@ void step(reflow &r, int c)
 		r.digits = 1;
 		return;
 	case where::octal:
-		if (r.digits < 3 && is_octal(c)) {
+		if (r.digits < octal_digits && is_octal(c)) {
 			put(r, c);
 			r.digits++;
 			return;
@@ -238,23 +238,34 @@ static_assert(std::max({code_ends.groups, string_ends.groups, comment_ends.group
 		  token_ends.groups}) <= 8,
     "a byte set has at most eight groups");
 
+// The runs below the limit, where a string's escapes are copied whole; and
+// in a token, where no column is counted.
+enum run_kind { code_run, string_run, comment_run, token_run, run_kinds };
+constexpr run_rules runs[run_kinds] = {
+	{&code_ends, column_limit, -1, 0},
+	{&string_ends, column_limit, '\\', 1 + octal_digits},
+	{&comment_ends, column_limit, -1, 0},
+	{&token_ends, std::numeric_limits<int>::max(), -1, 0},
+};
+
+// Chosen at the first text packet, so that starting the program costs
+// nothing.
+run_copier copy_runs[run_kinds];
+
 // Copies the bytes from p on, up to end, that change nothing but the column
 // where the reflow stands, and returns how many. In a token past the limit
 // no column is counted.
 std::size_t copy_run(reflow &r, const unsigned char *p, const unsigned char *end)
 {
-	const byte_set *ends = &token_ends;
-	int limit = std::numeric_limits<int>::max();
-	if (r.at == where::text && r.column < column_limit) {
-		ends = r.in_comment ? &comment_ends : escapes(r) ? &string_ends : &code_ends;
-		limit = column_limit;
-	} else if (r.at != where::token) {
+	run_kind kind = token_run;
+	if (r.at == where::text && r.column < column_limit)
+		kind = r.in_comment ? comment_run : escapes(r) ? string_run : code_run;
+	else if (r.at != where::token)
 		return 0;
-	}
 	std::size_t n = std::min(static_cast<std::size_t>(end - p), output_room - run_slack);
 	int column = r.column;
-	std::size_t k = runs_out(reserve_output(n + run_slack), p, n,
-	    static_cast<std::size_t>(input.end - p), *ends, column, limit);
+	std::size_t k = copy_runs[kind](reserve_output(n + run_slack), p, n,
+	    static_cast<std::size_t>(input.end - p), runs[kind], column);
 	output.next += k;
 	if (r.at == where::text)
 		r.column = column;
@@ -277,8 +288,9 @@ void finish(const reflow &r, int last)
 
 void write_text_packet(std::int32_t length)
 {
-	if (runs_out == nullptr)
-		runs_out = pick_run_copier();
+	if (copy_runs[0] == nullptr)
+		for (int kind = 0; kind < run_kinds; kind++)
+			copy_runs[kind] = pick_run_copier(runs[kind]);
 	reflow r;
 	int last = -1; // the packet's last byte
 	std::int32_t remaining = length;

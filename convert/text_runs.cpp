@@ -1,23 +1,33 @@
-// Runs of text bytes: a byte at a time through a table, and, on x86-64
-// processors that have it, 32 bytes at a time with AVX2.
+// Runs of text bytes: a byte at a time, and, on x86-64 processors that have
+// it, 64 bytes at a time with AVX2.
 #include "convert/text_runs.h"
 
 #include <cstdint>
-#if HAVE_COPY_RUN_AVX2
+#include <cstring>
+#include <initializer_list>
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(SEGTOASC_NO_SIMD)
+#define HAVE_COPY_RUN_AVX2 1
 #include <immintrin.h>
 #endif
 
 std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
-    std::size_t /*readable*/, const byte_set &stops, int &column, int limit)
+    std::size_t /*readable*/, const run_rules &rules, int &column)
 {
+	bool escaped = false; // in[k] is the second byte of an escape
 	std::size_t k = 0;
-	for (; k < n && !stops.has[in[k]]; k++) {
-		if (in[k] == '\n')
+	for (; k < n; k++) {
+		int c = in[k];
+		if (escaped ? c == '\r'
+			    : rules.ends->has[c]
+			&& !(c == rules.escape && k + 1 < n && column + rules.reach <= rules.limit))
+			break;
+		escaped = !escaped && c == rules.escape;
+		if (c == '\n')
 			column = 0;
-		else if (column >= limit)
+		else if (column >= rules.limit)
 			break;
 		column++;
-		out[k] = static_cast<char>(in[k]);
+		out[k] = static_cast<char>(c);
 	}
 	return k;
 }
@@ -25,71 +35,123 @@ std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
 #if HAVE_COPY_RUN_AVX2
 namespace {
 
-// The bytes of a block of 32 in the set, and the LFs among them, as bits.
-__attribute__((target("avx2"))) inline void find(const __m256i &v,
-    const __m256i &low, const __m256i &high, std::uint32_t &in_set,
-    std::uint32_t &lfs)
+// A table of a byte set's groups, for each half of a byte.
+__attribute__((target("avx2"))) __m256i groups_of(const unsigned char *half)
 {
-	const __m256i half = _mm256_set1_epi8(0x0f);
-	__m256i groups = _mm256_and_si256(_mm256_shuffle_epi8(low, _mm256_and_si256(v, half)),
-	    _mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(v, 4), half)));
-	in_set = ~static_cast<std::uint32_t>(
-	    _mm256_movemask_epi8(_mm256_cmpeq_epi8(groups, _mm256_setzero_si256())));
-	lfs = static_cast<std::uint32_t>(
-	    _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
+	return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(half)));
 }
 
-} // namespace
+// The bytes of a and b, 64 in all, that are in the set whose group tables
+// are low and high, as bits.
+__attribute__((target("avx2"))) std::uint64_t in_set(__m256i a, __m256i b,
+    __m256i low, __m256i high)
+{
+	const __m256i half = _mm256_set1_epi8(0x0f);
+	std::uint64_t bits = 0;
+	for (__m256i v : {b, a}) {
+		__m256i groups = _mm256_and_si256(_mm256_shuffle_epi8(low, _mm256_and_si256(v, half)),
+		    _mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(v, 4), half)));
+		bits = bits << 32 | static_cast<std::uint32_t>(~_mm256_movemask_epi8(
+				    _mm256_cmpeq_epi8(groups, _mm256_setzero_si256())));
+	}
+	return bits;
+}
 
-// Each block of 64 bytes is copied whole, and the run ends at its first byte
-// in the set, at the byte where its first line reaches the limit, or at n,
-// whichever comes first. The lines after an LF in a block are shorter than
-// the limit.
+// The bytes of a and b equal to c, as bits.
+__attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, int c)
+{
+	const __m256i x = _mm256_set1_epi8(static_cast<char>(c));
+	return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, x)))
+	    | std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, x)))} << 32;
+}
+
+// The bytes that the escape bytes escape: each one that is not escaped
+// itself escapes the next. A run of them is told odd from even by the carry
+// of an addition, as simdjson finds escaped quotes. carried says that the
+// first byte is escaped, and is left saying whether the next block's is.
+std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
+{
+	constexpr std::uint64_t even = 0x5555555555555555;
+	escapes &= ~carried;
+	std::uint64_t follows = escapes << 1 | carried;
+	std::uint64_t sum;
+	carried = __builtin_add_overflow(escapes & ~even & ~follows, escapes, &sum);
+	return (even ^ sum << 1) & follows;
+}
+
+// The last block of the readable bytes, padded. It is kept here rather than
+// on the stack, where it would cost every run a stack protector check.
+unsigned char last[64];
+
+// Each block of 64 bytes is copied whole, and the run ends at the first byte
+// the rules end it at, or at n. The lines after an LF in a block are too
+// short to reach the limit, so only the first is measured. The last block
+// of the readable bytes is taken from a copy, padded with NULs. Runs with
+// escapes and runs without have a routine of their own.
+template <bool escapes>
 __attribute__((target("avx2,bmi"))) std::size_t copy_run_avx2(char *out,
     const unsigned char *in, std::size_t n, std::size_t readable,
-    const byte_set &stops, int &column_io, int limit)
+    const run_rules &rules, int &column_io)
 {
-	const __m256i low = _mm256_broadcastsi128_si256(
-	    _mm_loadu_si128(reinterpret_cast<const __m128i *>(stops.low)));
-	const __m256i high = _mm256_broadcastsi128_si256(
-	    _mm_loadu_si128(reinterpret_cast<const __m128i *>(stops.high)));
+	const __m256i low = groups_of(rules.ends->low), high = groups_of(rules.ends->high);
+	const int limit = rules.limit, escape = rules.escape, reach = rules.reach;
 	int column = column_io;
-	std::size_t k = 0;
-	for (; k < n && k + 64 <= readable; k += 64) {
-		__m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in + k));
-		__m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in + k + 32));
+	std::uint64_t carried = 0;
+	for (std::size_t k = 0; k < n; k += 64) {
+		const unsigned char *block = in + k;
+		if (readable - k < 64) {
+			std::memset(last, 0, sizeof last);
+			std::memcpy(last, block, readable - k);
+			block = last;
+		}
+		__m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block));
+		__m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block + 32));
 		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k), a);
 		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k + 32), b);
-		std::uint32_t ends_a, ends_b, lfs_a, lfs_b;
-		find(a, low, high, ends_a, lfs_a);
-		find(b, low, high, ends_b, lfs_b);
-		std::uint64_t ends = std::uint64_t{ends_b} << 32 | ends_a;
-		std::uint64_t lfs = std::uint64_t{lfs_b} << 32 | lfs_a;
+		std::uint64_t ends = in_set(a, b, low, high);
+		std::uint64_t lfs = equal(a, b, '\n');
+		std::size_t left = n - k;
+		std::uint64_t escaping = escapes ? equal(a, b, escape) : 0;
+		if (escaping != 0 || carried != 0) {
+			std::uint64_t escaped = escaped_by(escaping, carried);
+			std::uint64_t starts = escaping & ~escaped;
+			ends &= ~starts & ~(escaped & ~equal(a, b, '\r'));
+			int near = limit - column - reach + 1;
+			std::uint64_t too_near = near <= 0 ? ~std::uint64_t{0}
+			    : near < 64		 ? ~std::uint64_t{0} << near
+						 : 0;
+			too_near &= (lfs & -lfs) - 1; // the first line
+			if (left <= 64)
+				too_near |= std::uint64_t{1} << (left - 1);
+			ends |= starts & too_near;
+		}
 		auto room = static_cast<std::uint64_t>(limit - column);
 		if (room < _tzcnt_u64(lfs))
 			ends |= std::uint64_t{1} << room;
-		if (n - k < 64)
-			ends |= ~std::uint64_t{0} << (n - k);
+		if (left < 64)
+			ends |= ~std::uint64_t{0} << left;
 		if (ends != 0) {
 			std::uint64_t stop = _tzcnt_u64(ends);
 			lfs &= (std::uint64_t{1} << stop) - 1;
-			column = lfs != 0 ? static_cast<int>(stop) - (63 - __builtin_clzll(lfs))
-					  : column + static_cast<int>(stop);
-			column_io = column;
+			column_io = lfs != 0 ? static_cast<int>(stop) - (63 - __builtin_clzll(lfs))
+					     : column + static_cast<int>(stop);
 			return k + stop;
 		}
 		column = lfs != 0 ? __builtin_clzll(lfs) + 1 : column + 64;
 	}
 	column_io = column;
-	return k + copy_run_plain(out + k, in + k, n > k ? n - k : 0, 0, stops, column_io, limit);
+	return n;
 }
+
+} // namespace
 #endif
 
-run_copier pick_run_copier()
+run_copier pick_run_copier(const run_rules &rules)
 {
 #if HAVE_COPY_RUN_AVX2
 	if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi"))
-		return copy_run_avx2;
+		return rules.escape >= 0 ? copy_run_avx2<true> : copy_run_avx2<false>;
 #endif
+	(void)rules;
 	return copy_run_plain;
 }

@@ -23,26 +23,33 @@ struct byte_set {
 	}
 };
 
-// Copies the bytes at in to out up to the first in stops, at most n of
-// them, and returns how many. Their column is counted on from column: an LF
-// sets it to 1, and any other byte adds 1, but the run ends before a byte
-// that the column has reached limit for; limit is more than 64. It may read
-// up to readable bytes at in (at least n) and write up to n + run_slack
-// bytes at out.
+// What a run may copy where the reflow stands. It ends before a byte in
+// ends, and before a byte other than LF that the column has reached limit
+// for: an LF sets the column to 1, any other byte adds 1. Where escape is a
+// byte, it and the byte after it are copied together, and that byte never
+// ends the run unless it is a CR, which is still a line end; but the run
+// ends before an escape that may take reach bytes up to the limit, or whose
+// second byte lies past the run. The limit is more than 64 + reach.
+struct run_rules {
+	const byte_set *ends;
+	int limit;
+	int escape; // -1 for none
+	int reach;
+};
+
+// Copies the bytes at in to out up to the first the rules end the run at,
+// at most n of them, counts their column on from column, and returns how
+// many. It may read up to readable bytes at in (at least n) and write up to
+// n + run_slack bytes at out.
 constexpr std::size_t run_slack = 63;
 using run_copier = std::size_t (*)(char *out, const unsigned char *in,
-    std::size_t n, std::size_t readable, const byte_set &stops, int &column,
-    int limit);
+    std::size_t n, std::size_t readable, const run_rules &rules, int &column);
 
 std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
-    std::size_t readable, const byte_set &stops, int &column, int limit);
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(SEGTOASC_NO_SIMD)
-#define HAVE_COPY_RUN_AVX2 1
-std::size_t copy_run_avx2(char *out, const unsigned char *in, std::size_t n,
-    std::size_t readable, const byte_set &stops, int &column, int limit);
-#endif
+    std::size_t readable, const run_rules &rules, int &column);
 
-// The fastest of the above that this processor runs.
-run_copier pick_run_copier();
+// The fastest routine for runs under the rules that this processor runs:
+// the above, or, on x86-64 processors that have it, one with AVX2.
+run_copier pick_run_copier(const run_rules &rules);
 
 #endif
