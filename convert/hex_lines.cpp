@@ -6,15 +6,20 @@
 #endif
 
 // Written as arithmetic on each nibble, which the compiler vectorises.
+void write_hex(char *out, const unsigned char *in, std::size_t n)
+{
+	for (std::size_t i = 0; i < n; i++) {
+		unsigned hi = in[i] >> 4, lo = in[i] & 15u;
+		out[2 * i] = static_cast<char>(hi + (hi > 9 ? 'a' - 10 : '0'));
+		out[2 * i + 1] = static_cast<char>(lo + (lo > 9 ? 'a' - 10 : '0'));
+	}
+}
+
 void write_lines(char *out, const unsigned char *in, std::size_t lines)
 {
 	for (; lines > 0; lines--, out += hex_line_size, in += hex_line_bytes) {
 		out[0] = '\n';
-		for (int i = 0; i < hex_line_bytes; i++) {
-			unsigned hi = in[i] >> 4, lo = in[i] & 15u;
-			out[1 + 2 * i] = static_cast<char>(hi + (hi > 9 ? 'a' - 10 : '0'));
-			out[2 + 2 * i] = static_cast<char>(lo + (lo > 9 ? 'a' - 10 : '0'));
-		}
+		write_hex(out + 1, in, hex_line_bytes);
 	}
 }
 

@@ -9,6 +9,9 @@
 constexpr int hex_line_bytes = 32;
 constexpr std::size_t hex_line_size = 1 + 2 * hex_line_bytes;
 
+// Writes 2 * n lowercase hexadecimal digits at out for n bytes at in.
+void write_hex(char *out, const unsigned char *in, std::size_t n);
+
 // Writes lines * hex_line_size bytes at out for lines * 32 bytes at in.
 using line_writer = void (*)(char *out, const unsigned char *in, std::size_t lines);
 

@@ -15,21 +15,9 @@ constexpr int text_packet = 1;
 constexpr int binary_packet = 2;
 constexpr int end_packet = 3;
 
-constexpr int bytes_per_line = hex_line_bytes;
-
 // Chosen at the first binary packet, so that starting the program costs
 // nothing.
 line_writer lines_out;
-
-constexpr char digits[] = "0123456789abcdef";
-
-void to_hex(char *out, const unsigned char *in, std::size_t n)
-{
-	for (std::size_t i = 0; i < n; i++) {
-		out[2 * i] = digits[in[i] >> 4];
-		out[2 * i + 1] = digits[in[i] & 15];
-	}
-}
 
 } // namespace
 
@@ -74,29 +62,26 @@ void write_binary_packet(std::int32_t length)
 	while (remaining > 0) {
 		if (!fill_input())
 			fatal_error("end of file in binary packet");
-		std::size_t n = static_cast<std::size_t>(input.end - input.next);
-		if (n > static_cast<std::size_t>(remaining))
-			n = static_cast<std::size_t>(remaining);
+		std::size_t n = std::min(static_cast<std::size_t>(input.end - input.next),
+		    static_cast<std::size_t>(remaining));
 		remaining -= static_cast<std::int32_t>(n);
 		while (n > 0) {
-			if (bytes_on_line == bytes_per_line) {
-				if (n >= bytes_per_line) {
-					std::size_t lines = std::min(n / bytes_per_line,
+			if (bytes_on_line == hex_line_bytes) {
+				if (n >= hex_line_bytes) {
+					std::size_t lines = std::min(n / hex_line_bytes,
 					    output_room / hex_line_size);
 					lines_out(reserve_output(lines * hex_line_size), input.next, lines);
 					output.next += lines * hex_line_size;
-					input.next += lines * bytes_per_line;
-					n -= lines * bytes_per_line;
+					input.next += lines * hex_line_bytes;
+					n -= lines * hex_line_bytes;
 					continue;
 				}
 				write_byte('\n');
 				bytes_on_line = 0;
 			}
-			std::size_t k = static_cast<std::size_t>(bytes_per_line - bytes_on_line);
-			if (k > n)
-				k = n;
+			std::size_t k = std::min(static_cast<std::size_t>(hex_line_bytes - bytes_on_line), n);
 			char *out = reserve_output(2 * k);
-			to_hex(out, input.next, k);
+			write_hex(out, input.next, k);
 			output.next += 2 * k;
 			input.next += k;
 			bytes_on_line += static_cast<int>(k);

@@ -3,10 +3,9 @@
 // in the way that keeps the PostScript meaning: a backslash-newline inside a
 // string, a new "%" line inside a comment, elsewhere the next blank.
 //
-// The reflow is a state machine. Each byte of the packet is taken once, by
-// step, which says what the byte means where the reflow stands. Most bytes
-// change nothing but the column where they stand; copy_run copies those in
-// runs, and the byte that ends a run goes to step.
+// The reflow is a state machine: step takes each byte once and says what it
+// means where the reflow stands. Bytes that change nothing there but the
+// column are copied in runs, and the byte that ends a run goes to step.
 #include "convert/text_packet.h"
 
 #include <algorithm>
@@ -203,53 +202,36 @@ void step(reflow &r, int c)
 	take(r, c);
 }
 
-// The bytes that end a run where r stands: those step does more with than
-// write them and count their column. An LF passes, in code and in strings.
-constexpr bool ends_run(const reflow &r, int c)
-{
-	reflow after = r;
-	lex(after, c);
-	bool changes = after.string_depth != r.string_depth || after.in_comment != r.in_comment;
-	if (r.at == where::token)
-		return changes || is_blank(c);
-	return changes || c == '\r' || (c == '\\' && escapes(r));
-}
-
+// The bytes that end a run where the reflow stands: those step does more
+// with than write them and count their column. An LF passes, in code and in
+// strings.
 constexpr byte_set run_ends(where at, int string_depth, bool in_comment)
 {
-	reflow r;
-	r.at = at;
-	r.string_depth = string_depth;
-	r.in_comment = in_comment;
-	byte_set ends{};
-	for (int c = 0; c < 256; c++)
-		if (ends_run(r, c))
+	const reflow r = {at, 0, string_depth, in_comment, 0};
+	byte_set ends;
+	for (int c = 0; c < 256; c++) {
+		reflow after = r;
+		lex(after, c);
+		bool changes = after.string_depth != string_depth || after.in_comment != in_comment;
+		if (changes || (at == where::token ? is_blank(c) : c == '\r' || (c == '\\' && escapes(r))))
 			ends.add(c);
+	}
 	return ends;
 }
 
-// A depth of 1 stands for every depth but 0, where the same bytes end a run;
-// a token stands at depth 0 or below, where "%" may start a comment.
-constexpr byte_set code_ends = run_ends(where::text, 0, false);
-constexpr byte_set string_ends = run_ends(where::text, 1, false);
-constexpr byte_set comment_ends = run_ends(where::text, 0, true);
-constexpr byte_set token_ends = run_ends(where::token, 0, false);
-static_assert(std::max({code_ends.groups, string_ends.groups, comment_ends.groups,
-		  token_ends.groups}) <= 8,
-    "a byte set has at most eight groups");
-
-// The runs below the limit, where a string's escapes are copied whole; and
-// in a token, where no column is counted.
+// The runs below the limit, where a string's escapes are copied whole, and
+// in a token, where no column is counted. A depth of 1 stands for every
+// depth but 0, where the same bytes end a run; a token stands at depth 0 or
+// below, where "%" may start a comment.
 enum run_kind { code_run, string_run, comment_run, token_run, run_kinds };
 constexpr run_rules runs[run_kinds] = {
-	{&code_ends, column_limit, -1, 0},
-	{&string_ends, column_limit, '\\', 1 + octal_digits},
-	{&comment_ends, column_limit, -1, 0},
-	{&token_ends, std::numeric_limits<int>::max(), -1, 0},
+	{run_ends(where::text, 0, false), column_limit, -1, 0},
+	{run_ends(where::text, 1, false), column_limit, '\\', 1 + octal_digits},
+	{run_ends(where::text, 0, true), column_limit, -1, 0},
+	{run_ends(where::token, 0, false), std::numeric_limits<int>::max(), -1, 0},
 };
 
-// Chosen at the first text packet, so that starting the program costs
-// nothing.
+// Picked at the first text packet, so that start-up costs nothing.
 run_copier copy_runs[run_kinds];
 
 // Copies the bytes from p on, up to end, that change nothing but the column
@@ -270,18 +252,6 @@ std::size_t copy_run(reflow &r, const unsigned char *p, const unsigned char *end
 	if (r.at == where::text)
 		r.column = column;
 	return k;
-}
-
-// The packet's output ends with a line end. A token still waiting for its
-// blank is broken there first; so is a packet whose last byte was the blank
-// of a break, which is no line end itself: both end with an empty line. A CR
-// taken as a line end has written its LF already.
-void finish(const reflow &r, int last)
-{
-	if (r.at == where::token)
-		write_byte('\n');
-	if (last != '\n' && r.at != where::after_cr)
-		write_byte('\n');
 }
 
 } // namespace
@@ -310,5 +280,12 @@ void write_text_packet(std::int32_t length)
 		input.next = end;
 		remaining -= static_cast<std::int32_t>(n);
 	}
-	finish(r, last);
+	// The output ends with a line end. A token still waiting for its blank
+	// is broken there first; so is a packet whose last byte was the blank of
+	// a break, which is no line end itself: both end with an empty line. A
+	// CR taken as a line end has written its LF already.
+	if (r.at == where::token)
+		write_byte('\n');
+	if (last != '\n' && r.at != where::after_cr)
+		write_byte('\n');
 }

@@ -4,11 +4,12 @@
 
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(SEGTOASC_NO_SIMD)
 #define HAVE_COPY_RUN_AVX2 1
 #include <immintrin.h>
 #endif
+
+namespace {
 
 std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
     std::size_t /*readable*/, const run_rules &rules, int &column)
@@ -18,7 +19,7 @@ std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
 	for (; k < n; k++) {
 		int c = in[k];
 		if (escaped ? c == '\r'
-			    : rules.ends->has[c]
+			    : rules.ends.has[c]
 			&& !(c == rules.escape && k + 1 < n && column + rules.reach <= rules.limit))
 			break;
 		escaped = !escaped && c == rules.escape;
@@ -33,36 +34,25 @@ std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
 }
 
 #if HAVE_COPY_RUN_AVX2
-namespace {
 
-// A table of a byte set's groups, for each half of a byte.
-__attribute__((target("avx2"))) __m256i groups_of(const unsigned char *half)
+// The bytes of a block, a and b, equal to those of x and y, as bits.
+__attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, __m256i x, __m256i y)
 {
-	return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(half)));
-}
-
-// The bytes of a and b, 64 in all, that are in the set whose group tables
-// are low and high, as bits.
-__attribute__((target("avx2"))) std::uint64_t in_set(__m256i a, __m256i b,
-    __m256i low, __m256i high)
-{
-	const __m256i half = _mm256_set1_epi8(0x0f);
-	std::uint64_t bits = 0;
-	for (__m256i v : {b, a}) {
-		__m256i groups = _mm256_and_si256(_mm256_shuffle_epi8(low, _mm256_and_si256(v, half)),
-		    _mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(v, 4), half)));
-		bits = bits << 32 | static_cast<std::uint32_t>(~_mm256_movemask_epi8(
-				    _mm256_cmpeq_epi8(groups, _mm256_setzero_si256())));
-	}
-	return bits;
-}
-
-// The bytes of a and b equal to c, as bits.
-__attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, int c)
-{
-	const __m256i x = _mm256_set1_epi8(static_cast<char>(c));
 	return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, x)))
-	    | std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, x)))} << 32;
+	    | std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, y)))} << 32;
+}
+
+// The same for a byte, and, with a table of a byte set, for the bytes in the
+// set: the shuffle takes the low four bits of a byte below 0x80, and gives
+// 0 for the others.
+__attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, char c)
+{
+	return equal(a, b, _mm256_set1_epi8(c), _mm256_set1_epi8(c));
+}
+
+__attribute__((target("avx2"))) std::uint64_t in_set(__m256i a, __m256i b, __m256i table)
+{
+	return equal(a, b, _mm256_shuffle_epi8(table, a), _mm256_shuffle_epi8(table, b));
 }
 
 // The bytes that the escape bytes escape: each one that is not escaped
@@ -79,21 +69,24 @@ std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
 	return (even ^ sum << 1) & follows;
 }
 
-// The last block of the readable bytes, padded. It is kept here rather than
-// on the stack, where it would cost every run a stack protector check.
+// The last block of the readable bytes, padded with NULs: kept here, not on
+// the stack, where it would cost every run a stack protector check.
 unsigned char last[64];
 
 // Each block of 64 bytes is copied whole, and the run ends at the first byte
 // the rules end it at, or at n. The lines after an LF in a block are too
-// short to reach the limit, so only the first is measured. The last block
-// of the readable bytes is taken from a copy, padded with NULs. Runs with
-// escapes and runs without have a routine of their own.
+// short to reach the limit, so only the first is measured. Runs with escapes
+// and runs without have a routine of their own.
 template <bool escapes>
 __attribute__((target("avx2,bmi"))) std::size_t copy_run_avx2(char *out,
     const unsigned char *in, std::size_t n, std::size_t readable,
     const run_rules &rules, int &column_io)
 {
-	const __m256i low = groups_of(rules.ends->low), high = groups_of(rules.ends->high);
+	__m256i tables[2];
+	for (int t = 0; t < 2; t++)
+		tables[t] = _mm256_broadcastsi128_si256(
+		    _mm_loadu_si128(reinterpret_cast<const __m128i *>(rules.ends.by_low[t])));
+	const bool two = rules.ends.tables > 1;
 	const int limit = rules.limit, escape = rules.escape, reach = rules.reach;
 	int column = column_io;
 	std::uint64_t carried = 0;
@@ -108,18 +101,16 @@ __attribute__((target("avx2,bmi"))) std::size_t copy_run_avx2(char *out,
 		__m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block + 32));
 		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k), a);
 		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k + 32), b);
-		std::uint64_t ends = in_set(a, b, low, high);
+		std::uint64_t ends = in_set(a, b, tables[0]) | (two ? in_set(a, b, tables[1]) : 0);
 		std::uint64_t lfs = equal(a, b, '\n');
 		std::size_t left = n - k;
-		std::uint64_t escaping = escapes ? equal(a, b, escape) : 0;
+		std::uint64_t escaping = escapes ? equal(a, b, static_cast<char>(escape)) : 0;
 		if (escaping != 0 || carried != 0) {
 			std::uint64_t escaped = escaped_by(escaping, carried);
 			std::uint64_t starts = escaping & ~escaped;
 			ends &= ~starts & ~(escaped & ~equal(a, b, '\r'));
 			int near = limit - column - reach + 1;
-			std::uint64_t too_near = near <= 0 ? ~std::uint64_t{0}
-			    : near < 64		 ? ~std::uint64_t{0} << near
-						 : 0;
+			std::uint64_t too_near = near < 64 ? ~std::uint64_t{0} << (near > 0 ? near : 0) : 0;
 			too_near &= (lfs & -lfs) - 1; // the first line
 			if (left <= 64)
 				too_near |= std::uint64_t{1} << (left - 1);
@@ -142,16 +133,15 @@ __attribute__((target("avx2,bmi"))) std::size_t copy_run_avx2(char *out,
 	column_io = column;
 	return n;
 }
-
-} // namespace
 #endif
 
-run_copier pick_run_copier(const run_rules &rules)
+} // namespace
+
+run_copier pick_run_copier([[maybe_unused]] const run_rules &rules)
 {
 #if HAVE_COPY_RUN_AVX2
 	if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi"))
 		return rules.escape >= 0 ? copy_run_avx2<true> : copy_run_avx2<false>;
 #endif
-	(void)rules;
 	return copy_run_plain;
 }

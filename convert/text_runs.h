@@ -5,20 +5,29 @@
 
 #include <cstddef>
 
-// The bytes that end a run, in the two forms the routines look bytes up in:
-// a table, and the groups of each half of a byte, where a byte is in the
-// set when its low half and its high half have a group in common.
+// The bytes that end a run, below 0x80, as a table of all bytes, and as
+// tables by the low four bits that hold one byte each, or 0x80 for none: a
+// byte is in the set when one of these gives the byte itself.
 struct byte_set {
 	bool has[256];
-	unsigned char low[16], high[16];
-	int groups;
+	unsigned char by_low[2][16];
+	int tables;
 
-	// Bytes with the same high half share a group.
+	constexpr byte_set() : has(), by_low(), tables(0)
+	{
+		for (auto &table : by_low)
+			for (unsigned char &c : table)
+				c = 0x80;
+	}
+
+	// A set that needs a third table does not compile.
 	constexpr void add(int c)
 	{
-		if (high[c >> 4] == 0)
-			high[c >> 4] = static_cast<unsigned char>(1u << groups++);
-		low[c & 15] |= high[c >> 4];
+		int t = 0;
+		while (by_low[t][c & 15] != 0x80)
+			t++;
+		by_low[t][c & 15] = static_cast<unsigned char>(c);
+		tables = t + 1 > tables ? t + 1 : tables;
 		has[c] = true;
 	}
 };
@@ -31,7 +40,7 @@ struct byte_set {
 // ends before an escape that may take reach bytes up to the limit, or whose
 // second byte lies past the run. The limit is more than 64 + reach.
 struct run_rules {
-	const byte_set *ends;
+	byte_set ends;
 	int limit;
 	int escape; // -1 for none
 	int reach;
@@ -45,11 +54,8 @@ constexpr std::size_t run_slack = 63;
 using run_copier = std::size_t (*)(char *out, const unsigned char *in,
     std::size_t n, std::size_t readable, const run_rules &rules, int &column);
 
-std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
-    std::size_t readable, const run_rules &rules, int &column);
-
-// The fastest routine for runs under the rules that this processor runs:
-// the above, or, on x86-64 processors that have it, one with AVX2.
+// The fastest routine for runs under the rules that this processor runs: a
+// byte at a time, or, on x86-64 processors that have it, with AVX2.
 run_copier pick_run_copier(const run_rules &rules);
 
 #endif
