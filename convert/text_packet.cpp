@@ -20,8 +20,7 @@ namespace {
 // A line is broken before a character once the column has reached this.
 constexpr int column_limit = 78;
 
-// An escape in a string is a backslash and the byte after it, with up to
-// this many octal digits in all.
+// The octal digits an escape in a string may have after its backslash.
 constexpr int octal_digits = 3;
 
 // What the reflow waits for between two bytes.

@@ -2,6 +2,7 @@
 // it, 64 bytes at a time with AVX2.
 #include "convert/text_runs.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(SEGTOASC_NO_SIMD)
@@ -11,26 +12,36 @@
 
 namespace {
 
+// Bytes are copied up to the next one that needs a look, or to the limit.
 std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
     std::size_t /*readable*/, const run_rules &rules, int &column)
 {
-	bool escaped = false; // in[k] is the second byte of an escape
-	std::size_t k = 0;
-	for (; k < n; k++) {
-		int c = in[k];
-		if (escaped ? c == '\r'
-			    : rules.ends.has[c]
-			&& !(c == rules.escape && k + 1 < n && column + rules.reach <= rules.limit))
-			break;
-		escaped = !escaped && c == rules.escape;
-		if (c == '\n')
-			column = 0;
-		else if (column >= rules.limit)
-			break;
-		column++;
-		out[k] = static_cast<char>(c);
+	for (std::size_t k = 0;;) {
+		std::size_t from = k, end = std::min(n, k + static_cast<std::size_t>(rules.limit - column));
+		for (unsigned looks = 0; k + 8 <= end; k += 8) {
+			for (int i = 0; i < 8; i++)
+				looks |= rules.ends.has[in[k + i]];
+			if (looks != 0)
+				break;
+			std::memcpy(out + k, in + k, 8);
+		}
+		for (; k < end && rules.ends.has[in[k]] == 0; k++)
+			out[k] = static_cast<char>(in[k]);
+		column += static_cast<int>(k - from);
+		if (k < n && rules.ends.has[in[k]] == 2) {
+			out[k++] = '\n';
+			column = 1;
+		} else if (k + 1 < n && in[k] == rules.escape && column + rules.reach <= rules.limit) {
+			out[k++] = static_cast<char>(rules.escape);
+			column++;
+			if (in[k] != '\r') { // which the next round stops at
+				out[k] = static_cast<char>(in[k]);
+				column = in[k++] == '\n' ? 1 : column + 1;
+			}
+		} else {
+			return k;
+		}
 	}
-	return k;
 }
 
 #if HAVE_COPY_RUN_AVX2
@@ -42,14 +53,8 @@ __attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, __m256
 	    | std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, y)))} << 32;
 }
 
-// The same for a byte, and, with a table of a byte set, for the bytes in the
-// set: the shuffle takes the low four bits of a byte below 0x80, and gives
-// 0 for the others.
-__attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, char c)
-{
-	return equal(a, b, _mm256_set1_epi8(c), _mm256_set1_epi8(c));
-}
-
+// The same with a table of a byte set, for the bytes in the set: the shuffle
+// takes the low four bits of a byte below 0x80, and gives 0 for the others.
 __attribute__((target("avx2"))) std::uint64_t in_set(__m256i a, __m256i b, __m256i table)
 {
 	return equal(a, b, _mm256_shuffle_epi8(table, a), _mm256_shuffle_epi8(table, b));
@@ -69,31 +74,30 @@ std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
 	return (even ^ sum << 1) & follows;
 }
 
-// The last block of the readable bytes, padded with NULs: kept here, not on
-// the stack, where it would cost every run a stack protector check.
+// The last block of the readable bytes, and past them bytes past the run:
+// not on the stack, where every run would pay for a stack protector check.
 unsigned char last[64];
 
-// Each block of 64 bytes is copied whole, and the run ends at the first byte
-// the rules end it at, or at n. The lines after an LF in a block are too
-// short to reach the limit, so only the first is measured. Runs with escapes
-// and runs without have a routine of their own.
+// Each block of 64 bytes is copied whole; the run ends at the first byte the
+// rules end it at. Lines after an LF in a block are too short to reach the
+// limit: only the first is measured. Escapes get a routine of their own.
 template <bool escapes>
 __attribute__((target("avx2,bmi"))) std::size_t copy_run_avx2(char *out,
     const unsigned char *in, std::size_t n, std::size_t readable,
     const run_rules &rules, int &column_io)
 {
-	__m256i tables[2];
-	for (int t = 0; t < 2; t++)
-		tables[t] = _mm256_broadcastsi128_si256(
-		    _mm_loadu_si128(reinterpret_cast<const __m128i *>(rules.ends.by_low[t])));
-	const bool two = rules.ends.tables > 1;
-	const int limit = rules.limit, escape = rules.escape, reach = rules.reach;
+	const __m256i tables = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rules.ends.by_low));
+	const __m256i first = _mm256_permute2x128_si256(tables, tables, 0x00);
+	const __m256i second = _mm256_permute2x128_si256(tables, tables, 0x11);
+	const __m256i lf = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r');
+	const __m256i escape_byte = _mm256_set1_epi8(static_cast<char>(rules.escape));
+	const bool two = _mm256_movemask_epi8(second) != -1; // not all 0x80
+	const int limit = rules.limit, reach = rules.reach;
 	int column = column_io;
 	std::uint64_t carried = 0;
 	for (std::size_t k = 0; k < n; k += 64) {
 		const unsigned char *block = in + k;
 		if (readable - k < 64) {
-			std::memset(last, 0, sizeof last);
 			std::memcpy(last, block, readable - k);
 			block = last;
 		}
@@ -101,17 +105,17 @@ __attribute__((target("avx2,bmi"))) std::size_t copy_run_avx2(char *out,
 		__m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block + 32));
 		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k), a);
 		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k + 32), b);
-		std::uint64_t ends = in_set(a, b, tables[0]) | (two ? in_set(a, b, tables[1]) : 0);
-		std::uint64_t lfs = equal(a, b, '\n');
+		std::uint64_t ends = in_set(a, b, first) | (two ? in_set(a, b, second) : 0);
+		std::uint64_t lfs = equal(a, b, lf, lf);
 		std::size_t left = n - k;
-		std::uint64_t escaping = escapes ? equal(a, b, static_cast<char>(escape)) : 0;
+		std::uint64_t escaping = escapes ? equal(a, b, escape_byte, escape_byte) : 0;
 		if (escaping != 0 || carried != 0) {
 			std::uint64_t escaped = escaped_by(escaping, carried);
 			std::uint64_t starts = escaping & ~escaped;
-			ends &= ~starts & ~(escaped & ~equal(a, b, '\r'));
+			ends &= ~starts & ~(escaped & ~equal(a, b, cr, cr));
 			int near = limit - column - reach + 1;
-			std::uint64_t too_near = near < 64 ? ~std::uint64_t{0} << (near > 0 ? near : 0) : 0;
-			too_near &= (lfs & -lfs) - 1; // the first line
+			std::uint64_t too_near = (near < 64 ? ~std::uint64_t{0} << (near > 0 ? near : 0) : 0)
+			    & ((lfs & -lfs) - 1); // on the first line
 			if (left <= 64)
 				too_near |= std::uint64_t{1} << (left - 1);
 			ends |= starts & too_near;

@@ -5,30 +5,27 @@
 
 #include <cstddef>
 
-// The bytes that end a run, below 0x80, as a table of all bytes, and as
-// tables by the low four bits that hold one byte each, or 0x80 for none: a
-// byte is in the set when one of these gives the byte itself.
+// The bytes that end a run, below 0x80: a table of all bytes, which also
+// marks an LF not in the set, and two tables by the low four bits, where a
+// byte is in the set when one gives it back (a set needing three won't build).
 struct byte_set {
-	bool has[256];
-	unsigned char by_low[2][16];
-	int tables;
+	unsigned char has[256]; // 1 in the set, 2 an LF not in it
+	unsigned char by_low[32]; // 0x80 for none
 
-	constexpr byte_set() : has(), by_low(), tables(0)
+	constexpr byte_set() : has(), by_low()
 	{
-		for (auto &table : by_low)
-			for (unsigned char &c : table)
-				c = 0x80;
+		has['\n'] = 2;
+		for (unsigned char &c : by_low)
+			c = 0x80;
 	}
 
-	// A set that needs a third table does not compile.
 	constexpr void add(int c)
 	{
 		int t = 0;
-		while (by_low[t][c & 15] != 0x80)
+		while (by_low[16 * t + (c & 15)] != 0x80)
 			t++;
-		by_low[t][c & 15] = static_cast<unsigned char>(c);
-		tables = t + 1 > tables ? t + 1 : tables;
-		has[c] = true;
+		by_low[16 * t + (c & 15)] = static_cast<unsigned char>(c);
+		has[c] = 1;
 	}
 };
 
@@ -36,9 +33,9 @@ struct byte_set {
 // ends, and before a byte other than LF that the column has reached limit
 // for: an LF sets the column to 1, any other byte adds 1. Where escape is a
 // byte, it and the byte after it are copied together, and that byte never
-// ends the run unless it is a CR, which is still a line end; but the run
-// ends before an escape that may take reach bytes up to the limit, or whose
-// second byte lies past the run. The limit is more than 64 + reach.
+// ends the run unless it is a CR; but the run ends before an escape that may
+// take reach bytes up to the limit, or whose second byte lies past the run.
+// The limit is more than 64 + reach.
 struct run_rules {
 	byte_set ends;
 	int limit;
