@@ -108,6 +108,37 @@ done
 text 'A run that reaches the limit at the end of a block: the next byte is continued.' \
 	"$(rep a 13)($(rep c 70))" "$(rep a 13)($(rep c 64)\\\\\\n$(rep c 6))\\n"
 
+# Runs go on across the line ends of lines that fit. The first line of a
+# packet carries 78 characters and the next 77: a line one character short
+# of that, one that fills it, and one a character over, whose last letter
+# starts a token that takes the line end and the next "x" with it; then a
+# line of pairs broken where its own column says.
+pairs="$(rep 'x ' 38)x\\n$(rep 'x ' 6)\\n" over="x\\n$(rep 'x ' 39)x\\n$(rep 'x ' 4)\\n"
+for n in 77 78 79; do
+	if [ $n -le 78 ]; then rest=$pairs; else rest=$over; fi
+	text "A first line of $n letters, then a line of pairs." \
+		"$(rep a $n)\\n$(rep 'x ' 45)" "$(rep a $n)\\n$rest"
+done
+for n in 76 77 78; do
+	if [ $n -le 77 ]; then rest=$pairs; else rest=$over; fi
+	text "A second line of $n letters, then a line of pairs." \
+		"a\\n$(rep b $n)\\n$(rep 'x ' 45)" "a\\n$(rep b $n)\\n$rest"
+done
+
+# A string's escapes are copied within its runs, but only where the whole
+# escape lies below the limit; the escape that could reach it goes byte by
+# byte, and either way it is never split.
+text 'An escape at column 73: the byte after it is still below the limit.' \
+	"($(rep a 72)\\\\101bc)" "($(rep a 72)\\\\101b\\\\\\nc)\\n"
+for n in 73 74 75; do
+	text "An escape at column $((n + 1)) is written whole, and the continuation follows it." \
+		"($(rep a $n)\\\\101bc)" "($(rep a $n)\\\\101\\\\\\nbc)\\n"
+done
+text 'A backslash that ends a block of 64 still escapes the "(" that starts the next.' \
+	"($(rep a 63)\\\\()%$(rep b 100)" "($(rep a 63)\\\\()%$(rep b 10)\\n%$(rep b 76)\\n%$(rep b 14)\\n"
+text 'A CR escaped across the end of a block is still a line end.' \
+	"($(rep a 63)\\\\\\rx)" "($(rep a 63)\\\\\\nx)\\n"
+
 # Short packets.
 check 'Input that ends inside a packet keeps what was written and fails.'
 input R '\x80\x01\x0a\x00\x00\x00ab\r'
