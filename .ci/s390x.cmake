@@ -1,12 +1,6 @@
-# Cross-builds for s390x (64-bit, big-endian) with Debian's
-# g++-s390x-linux-gnu, linked statically so that qemu-user runs the programs
-# with no target libraries: cmake -DCMAKE_TOOLCHAIN_FILE=.ci/s390x.cmake
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR s390x)
-set(CMAKE_CXX_COMPILER s390x-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/s390x-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x)
+# Cross-builds for s390x (64-bit, big-endian), run by qemu-s390x:
+# cmake -DCMAKE_TOOLCHAIN_FILE=.ci/s390x.cmake
+set(cross_processor s390x)
+set(cross_triple s390x-linux-gnu)
+set(cross_emulator qemu-s390x)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)
