@@ -70,7 +70,7 @@ std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
 	escapes &= ~carried;
 	std::uint64_t follows = escapes << 1 | carried;
 	std::uint64_t sum;
-	carried = __builtin_add_overflow(escapes & ~even & ~follows, escapes, &sum);
+	carried = __builtin_add_overflow(escapes & ~even & ~follows, escapes, &sum) ? 1 : 0;
 	return (even ^ sum << 1) & follows;
 }
 

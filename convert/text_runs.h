@@ -15,8 +15,8 @@ struct byte_set {
 	constexpr byte_set() : has(), by_low()
 	{
 		has['\n'] = 2;
-		for (unsigned char &c : by_low)
-			c = 0x80;
+		for (int i = 0; i < 32; i++)
+			by_low[i] = 0x80;
 	}
 
 	constexpr void add(int c)
