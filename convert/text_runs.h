@@ -14,7 +14,7 @@ struct byte_set {
 
 	constexpr byte_set() : has(), by_low()
 	{
-		has['\n'] = 2;
+		has[static_cast<int>('\n')] = 2;
 		for (int i = 0; i < 32; i++)
 			by_low[i] = 0x80;
 	}
