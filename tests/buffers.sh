@@ -26,6 +26,8 @@ piped 2 'a\n' "$P: end of file in text packet\\n" '\x80\x01\x05\x00\x00\x00a\r'
 check 'A CR that ends the packet and a read: the next header follows.'
 piped 0 'a\nb\n' '' '\x80\x01\x02\x00\x00\x00a\r' '\x80\x01\x01\x00\x00\x00b\x80\x03'
 check 'A backslash that ends a read still escapes the parenthesis after it.'
+piped 0 '(\\()%x\n' '' '\x80\x01\x06\x00\x00\x00(\\' '()%x\x80\x03'
+check 'So the string closes, and a long comment after it is continued as a comment.'
 piped 0 "(\\\\()%$(rep x 73)\\n%$(rep x 27)\\n" '' '\x80\x01\x69\x00\x00\x00(\\' "()%$(rep x 100)\\x80\\x03"
 check 'Octal digits split across reads make one escape.'
 piped 0 '(\\123)\n' '' '\x80\x01\x06\x00\x00\x00(\\1' '23)\x80\x03'
