@@ -34,17 +34,16 @@ __attribute__((target("avx2"))) void write_lines_avx2(char *out,
 	    '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f', '0', '1', '2', '3',
 	    '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
 	for (; lines > 0; lines--, out += hex_line_size, in += hex_line_bytes) {
-		__m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in));
+		// The line's quarters in the order 0 2 1 3, so that the digits of
+		// its first half and of its second come out of one unpacking each.
+		__m256i v = _mm256_permute4x64_epi64(
+		    _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in)), 0xd8);
 		__m256i hi = _mm256_shuffle_epi8(table,
 		    _mm256_and_si256(_mm256_srli_epi16(v, 4), low_nibble));
 		__m256i lo = _mm256_shuffle_epi8(table, _mm256_and_si256(v, low_nibble));
-		__m256i first = _mm256_unpacklo_epi8(hi, lo);
-		__m256i second = _mm256_unpackhi_epi8(hi, lo);
 		out[0] = '\n';
-		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 1),
-		    _mm256_permute2x128_si256(first, second, 0x20));
-		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 33),
-		    _mm256_permute2x128_si256(first, second, 0x31));
+		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 1), _mm256_unpacklo_epi8(hi, lo));
+		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 33), _mm256_unpackhi_epi8(hi, lo));
 	}
 }
 #endif
