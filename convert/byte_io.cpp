@@ -2,6 +2,7 @@
 #include "convert/byte_io.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 #include "cli/diagnostics.h"
@@ -11,7 +12,15 @@ namespace {
 constexpr std::size_t buffer_size = std::size_t{128} * 1024;
 
 unsigned char in_buffer[buffer_size];
-char out_buffer[buffer_size];
+char out_area[output_history + buffer_size];
+char *const out_buffer = out_area + output_history;
+
+// The output starts at the start of a line.
+void start_history()
+{
+	std::memset(out_area, '\n', output_history);
+}
+[[maybe_unused]] const bool history_started = (start_history(), true);
 
 int in_fd = 0;
 bool in_ended;
@@ -75,11 +84,13 @@ void write_to(output_sink s)
 {
 	sink = s;
 	output.next = out_buffer;
+	start_history();
 }
 
 bool flush_output()
 {
 	std::size_t size = static_cast<std::size_t>(output.next - out_buffer);
+	std::memmove(out_area, output.next - output_history, output_history);
 	output.next = out_buffer;
 	return size == 0 || sink(out_buffer, size);
 }

@@ -62,6 +62,10 @@ inline void write_byte(int c)
 	*output.next++ = static_cast<char>(c);
 }
 
+// The last bytes written stay readable before output.next, across flushes,
+// this many of them; before the first byte there are line feeds.
+constexpr std::size_t output_history = 128;
+
 // Room for n more bytes of output at output.next; n is at most output_room.
 constexpr std::size_t output_room = 4096;
 inline char *reserve_output(std::size_t n)

@@ -9,6 +9,7 @@
 #include "convert/text_packet.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "cli/diagnostics.h"
@@ -122,12 +123,33 @@ void continue_comment(reflow &r, int c)
 	put(r, c);
 }
 
+// Whether the output line ends in the token currentfile and blanks after it,
+// the token at the start of the line or after a blank: font readers look for
+// "currentfile eexec" on one line, so no blank break parts it. In a token
+// past the limit, a blank before is one kept so; elsewhere the blanks are
+// those of a line below the limit, which the output history holds.
+bool after_currentfile(const reflow &r)
+{
+	static constexpr char word[] = "currentfile";
+	constexpr std::ptrdiff_t length = sizeof word - 1, blanks = column_limit + 2;
+	static_assert(blanks + length + 1 <= static_cast<std::ptrdiff_t>(output_history),
+	    "the output history must hold a line of blanks and the word");
+	const char *p = output.next;
+	if (r.at == where::token && is_blank(p[-1]))
+		return true;
+	while (is_blank(p[-1]) && output.next - p < blanks)
+		p--;
+	return std::memcmp(p - length, word, length) == 0
+	    && (is_blank(p[-1 - length]) || p[-1 - length] == '\n');
+}
+
 // The blank break: a token past the limit runs on as it stands, and the
 // blank after it becomes the line end. A string or comment that the token
-// opens is broken its own way, so the token ends there.
+// opens is broken its own way, so the token ends there, and so does a line
+// end.
 void break_at_blank(reflow &r, int c)
 {
-	if (is_blank(c)) {
+	if (is_blank(c) && !after_currentfile(r)) {
 		start_line(r, false);
 		r.at = where::text;
 		return;
@@ -193,6 +215,8 @@ void step(reflow &r, int c)
 		}
 		break;
 	case where::token:
+		if (is_line_end(c))
+			break;
 		lex(r, c);
 		break_at_blank(r, c);
 		return;
@@ -212,7 +236,7 @@ constexpr byte_set run_ends(where at, int string_depth, bool in_comment)
 		reflow after = r;
 		lex(after, c);
 		bool changes = after.string_depth != string_depth || after.in_comment != in_comment;
-		if (changes || (at == where::token ? is_blank(c) : c == '\r' || (c == '\\' && escapes(r))))
+		if (changes || (at == where::token ? is_blank(c) || is_line_end(c) : c == '\r' || (c == '\\' && escapes(r))))
 			ends.add(c);
 	}
 	return ends;

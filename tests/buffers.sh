@@ -35,6 +35,10 @@ check 'A string cut by the end of a read goes on at the same column in the next.
 piped 0 "($(rep a 77)\\\\\\n$(rep a 23))\\n" '' "\\x80\\x01\\x66\\x00\\x00\\x00($(rep a 40)" "$(rep a 60))\\x80\\x03"
 check 'A token past the limit cut by the end of a read runs on to its blank in the next.'
 piped 0 "$(rep a 95)\\nb\\n" '' "\\x80\\x01\\x61\\x00\\x00\\x00$(rep a 85)" "$(rep a 10) b\\x80\\x03"
+check 'A CR that ends a read inside a token past the limit and the LF that starts the next are one line end.'
+piped 0 "$(rep a 100)\\nabc def\\n" '' "\\x80\\x01$(le32 109)$(rep a 100)\\r" '\nabc def\x80\x03'
+check 'A currentfile split across reads still keeps its eexec on the line.'
+piped 0 "$(rep a 70) currentfile eexec\\n" '' "\\x80\\x01$(le32 89)$(rep a 70) curr" 'entfile eexec\n\x80\x03'
 
 header='\x80\x02\x02\x00\x00\x00'
 for cut in 1 2 3 4 5; do
@@ -57,8 +61,12 @@ for edge in 4096 8192 16384 32768 65536 131072; do
 	expect 0 "$(cat "$work/lines")\\nyz\\n" ''
 done
 
+# Lines that reach the limit at each letter of currentfile, some with the
+# output flushed between the letters, come out as they are.
 check 'A text packet larger than the buffers comes out whole.'
-printf '%b' "$(rep 'abc def\r\n' 20000)" >"$work/body"
+for ((i = 0; i < 4000; i++)); do
+	printf 'abc def\r\n%s currentfile eexec\n' "$(rep a $((66 + i % 11)))"
+done >"$work/body"
 { printf '\x80\x01'; printf '%b' "$(le32 $(wc -c <"$work/body"))"; cat "$work/body"; printf '\x80\x03'; } >"$work/in"
 tr -d '\r' <"$work/body" >"$work/want"
 "$P" <"$work/in" >"$work/out" 2>"$work/err"; status=$?

@@ -62,7 +62,8 @@ struct text_maker {
 		    "(", ")", "\\", "%", " ", "\t", "\f", "\r", "\n", "\r\n",
 		    "\\(", "\\)", "\\\\", "\\n", "\\0", "\\12", "\\123", "\\1234",
 		    "\\\r\n", "\\\n", "\\\r", "\\\\\\(", "\\\\\\\\)", "<48656c6c6f>",
-		    "{dup mul}", "/Name", "1234", "-0.5", "\xff", "\x80", "\x00", "8", "9", "7"};
+		    "{dup mul}", "/Name", "1234", "-0.5", "\xff", "\x80", "\x00", "8", "9", "7",
+		    " currentfile ", "currentfile eexec", "  \t"};
 		std::string s;
 		int mood = pick(4);
 		while (static_cast<int>(s.size()) < length) {

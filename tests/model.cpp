@@ -30,6 +30,16 @@ bool octal(int c)
 	return c >= '0' && c <= '7';
 }
 
+// The output ends in the token currentfile, at the start of a line or after
+// a blank, and blanks after it.
+bool after_currentfile(const std::string &out)
+{
+	std::size_t end = out.find_last_not_of(" \t\f");
+	if (end == std::string::npos || end < 10 || out.compare(end - 10, 11, "currentfile") != 0)
+		return false;
+	return end == 10 || blank(out[end - 11]) || out[end - 11] == '\n';
+}
+
 void binary(model &m, long length)
 {
 	static const char hex[] = "0123456789abcdef";
@@ -141,7 +151,7 @@ void text(model &m, long length)
 			column = 3;
 		} else {
 			bool opened = false;
-			while (!blank(cur)) {
+			while (!blank(cur) || after_currentfile(m.out)) {
 				m.put(cur);
 				if (depth > 0 || comment) {
 					opened = true;
@@ -151,6 +161,10 @@ void text(model &m, long length)
 					break;
 				read();
 				must();
+				if (cur == '\r' || cur == '\n') {
+					opened = have = true; // a line end like any other
+					break;
+				}
 				lexical();
 			}
 			if (!opened) {

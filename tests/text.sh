@@ -28,16 +28,36 @@ text 'After an input line feed a line carries 77.' \
 	"a\\n$(rep 'x ' 45)" "a\\n$(rep 'x ' 38)x\\n$(rep 'x ' 6)\\n"
 text 'A blank that becomes the break as the last byte leaves an empty line.' \
 	"${a78} " "${a78}\\n\\n"
-text '79 letters and LF: the copied LF, then the break.' \
-	"$(rep a 79)\\n" "$(rep a 79)\\n\\n"
+text '79 letters and LF: the LF ends the token, and no break follows.' \
+	"$(rep a 79)\\n" "$(rep a 79)\\n"
 text 'A blank break that runs to the end of the packet leaves an empty line.' \
 	"${a80}" "${a80}\\n\\n"
 text 'Tab and form feed take a break too.' \
 	"${a78}\\tb${a78}\\fc" "${a78}\\nb${a78}\\nc\\n"
 text 'A vertical tab is no blank.' \
 	"${a78}\\vb c" "${a78}\\vb\\nc\\n"
-text 'Line ends inside a blank break are copied as they stand.' \
-	"${a80}\\r\\nb c" "${a80}\\r\\nb\\nc\\n"
+
+# A line end ends a token past the limit as it ends any line, and the blanks
+# after the token currentfile take no break: font readers look for
+# "currentfile eexec" on one line. A limit inside the word, just after it and
+# on a second blank after it; the word at the packet's start; a name.
+for eol in '\n' '\r' '\r\n'; do
+	text "A line end ($eol) ends a token past the limit." \
+		"${a100}${eol}abc def" "${a100}\\nabc def\\n"
+	text "After a token and a line end ($eol) the next line carries 77." \
+		"${a80}${eol}$(rep 'x ' 45)" "${a80}\\n$(rep 'x ' 38)x\\n$(rep 'x ' 6)\\n"
+	while IFS='|' read -r where line; do
+		text "currentfile eexec stays on one line, the limit $where ($eol)." "${line}${eol}x" "${line}\\nx\\n"
+	done <<-TABLE
+	inside the word|$(rep a 70) currentfile eexec
+	just after the word|$(rep a 66) currentfile eexec
+	on a second blank after it|$(rep a 65) currentfile  eexec
+	on blanks that run far past it|$(rep a 70) currentfile$(rep ' ' 90)eexec
+	on the blanks after the word at the packet's start|currentfile$(rep ' ' 68)eexec
+	TABLE
+	text "/currentfile is a name, not the token ($eol)." \
+		"$(rep a 66) /currentfile eexec${eol}x" "$(rep a 66) /currentfile\\neexec\\nx\\n"
+done
 text 'A closing parenthesis first makes the depth negative: "%" is no comment, and blanks take the breaks.' \
 	") %${a100} b" ") %${a100}\\nb\\n"
 
@@ -89,8 +109,6 @@ text 'A "(" at the limit is written by the blank break, and the string continues
 	"${a78}(abc)" "${a78}(\\\\\\nabc)\\n"
 
 # The blank break keeps track of what it copies.
-text 'A comment the blank break runs into is continued as a comment.' \
-	"${a80}\\n% ab cd" "${a80}\\n%\\n% ab cd\\n"
 text 'A string the blank break opens is continued as a string.' \
 	"${a80}(a b)" "${a80}(\\\\\\na b)\\n"
 text 'A comment the blank break opens is continued as a comment.' \
@@ -113,16 +131,12 @@ text 'A run that reaches the limit at the end of a block: the next byte is conti
 # of that, one that fills it, and one a character over, whose last letter
 # starts a token that takes the line end and the next "x" with it; then a
 # line of pairs broken where its own column says.
-pairs="$(rep 'x ' 38)x\\n$(rep 'x ' 6)\\n" over="x\\n$(rep 'x ' 39)x\\n$(rep 'x ' 4)\\n"
+pairs="$(rep 'x ' 38)x\\n$(rep 'x ' 6)\\n"
 for n in 77 78 79; do
-	if [ $n -le 78 ]; then rest=$pairs; else rest=$over; fi
 	text "A first line of $n letters, then a line of pairs." \
-		"$(rep a $n)\\n$(rep 'x ' 45)" "$(rep a $n)\\n$rest"
-done
-for n in 76 77 78; do
-	if [ $n -le 77 ]; then rest=$pairs; else rest=$over; fi
-	text "A second line of $n letters, then a line of pairs." \
-		"a\\n$(rep b $n)\\n$(rep 'x ' 45)" "a\\n$(rep b $n)\\n$rest"
+		"$(rep a $n)\\n$(rep 'x ' 45)" "$(rep a $n)\\n$pairs"
+	text "A second line of $((n - 1)) letters, then a line of pairs." \
+		"a\\n$(rep b $((n - 1)))\\n$(rep 'x ' 45)" "a\\n$(rep b $((n - 1)))\\n$pairs"
 done
 
 # A string's escapes are copied within its runs, but only where the whole
