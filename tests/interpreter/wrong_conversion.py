@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A deliberately wrong converter, for showing that the checks can fail: it
-runs the program, then replaces the first blank inside a string of each
-packet's output with a line feed.
+runs the program, then replaces the first blank inside a string of the
+output with a line feed, and the blank of "currentfile eexec" too.
 
 usage: wrong_conversion.py PROGRAM [ARG...]
 """
@@ -19,5 +19,5 @@ for i, c in enumerate(out):
     elif c == ord(" ") and depth > 0:
         out[i] = ord("\n")
         break
-sys.stdout.buffer.write(out)
+sys.stdout.buffer.write(bytes(out).replace(b"currentfile eexec", b"currentfile\neexec"))
 sys.exit(r.returncode)
