@@ -26,6 +26,7 @@ void write_lines(char *out, const unsigned char *in, std::size_t lines)
 #if HAVE_WRITE_LINES_AVX2
 // The same with AVX2, where the processor has it: a table lookup per nibble,
 // a line at a time.
+static_assert(hex_line_bytes == 32, "write_lines_avx2 takes a line as one vector of 32 bytes");
 __attribute__((target("avx2"))) void write_lines_avx2(char *out,
     const unsigned char *in, std::size_t lines)
 {

@@ -33,11 +33,24 @@ enum class where {
 	token,    // the blank that ends a token running past the limit
 };
 
-struct reflow {
-	where at = where::text;
-	int digits = 0;       // octal digits of the escape so far
+// Where a byte stands in PostScript's terms.
+struct lexical_state {
 	int string_depth = 0; // strings open; below 0 after unmatched ")"
 	bool in_comment = false;
+};
+
+// Compares every field: the bindings stop the build if one is added.
+constexpr bool operator==(const lexical_state &a, const lexical_state &b)
+{
+	const auto &[a_depth, a_comment] = a;
+	const auto &[b_depth, b_comment] = b;
+	return a_depth == b_depth && a_comment == b_comment;
+}
+
+struct reflow {
+	where at = where::text;
+	int digits = 0; // octal digits of the escape so far
+	lexical_state lexical;
 	int column = 0; // characters on the line, as start_line counts them
 };
 
@@ -58,29 +71,38 @@ constexpr bool is_octal(int c)
 
 // A backslash escapes the next byte at any depth but 0, unmatched ")"
 // included; a backslash-newline continues only a string that "(" opened.
-constexpr bool escapes(const reflow &r)
+constexpr bool escapes(const lexical_state &s)
 {
-	return r.string_depth != 0;
+	return s.string_depth != 0;
 }
 
-constexpr bool may_continue(const reflow &r)
+constexpr bool may_continue(const lexical_state &s)
 {
-	return r.string_depth > 0;
+	return s.string_depth > 0;
 }
 
 // Parentheses outside comments open and close strings; "%" outside strings
 // starts a comment, and a line end or a form feed ends it. Escapes are taken
 // apart from this, by step.
-constexpr void lex(reflow &r, int c)
+constexpr void lex(lexical_state &s, int c)
 {
-	if (c == '(' && !r.in_comment)
-		r.string_depth++;
-	else if (c == ')' && !r.in_comment)
-		r.string_depth--;
-	else if (c == '%' && r.string_depth == 0)
-		r.in_comment = true;
+	if (c == '(' && !s.in_comment)
+		s.string_depth++;
+	else if (c == ')' && !s.in_comment)
+		s.string_depth--;
+	else if (c == '%' && s.string_depth == 0)
+		s.in_comment = true;
 	else if (is_line_end(c) || c == '\f')
-		r.in_comment = false;
+		s.in_comment = false;
+}
+
+// The state after the text, from a packet's start.
+constexpr lexical_state after(const char *text)
+{
+	lexical_state s;
+	while (*text != '\0')
+		lex(s, *text++);
+	return s;
 }
 
 void put(reflow &r, int c)
@@ -155,7 +177,7 @@ void break_at_blank(reflow &r, int c)
 		return;
 	}
 	write_byte(c);
-	r.at = may_continue(r) || r.in_comment ? where::text : where::token;
+	r.at = may_continue(r.lexical) || r.lexical.in_comment ? where::text : where::token;
 }
 
 // A byte that stands for itself.
@@ -163,7 +185,7 @@ void take(reflow &r, int c)
 {
 	// The escape is written whole, even past the limit: a break inside it
 	// would change the character it stands for.
-	if (c == '\\' && escapes(r)) {
+	if (c == '\\' && escapes(r.lexical)) {
 		put(r, c);
 		r.at = where::escape;
 		return;
@@ -171,15 +193,15 @@ void take(reflow &r, int c)
 	// Only a byte inside the string on both of its sides takes a string
 	// continuation: before the "(" that opens it, a backslash-newline would
 	// not be read as nothing.
-	bool was_open = may_continue(r);
-	lex(r, c);
+	bool was_open = may_continue(r.lexical);
+	lex(r.lexical, c);
 	if (is_line_end(c))
 		end_line(r, c);
 	else if (r.column < column_limit)
 		put(r, c);
-	else if (was_open && may_continue(r))
+	else if (was_open && may_continue(r.lexical))
 		continue_string(r, c);
-	else if (r.in_comment)
+	else if (r.lexical.in_comment)
 		continue_comment(r, c);
 	else
 		break_at_blank(r, c);
@@ -217,7 +239,7 @@ void step(reflow &r, int c)
 	case where::token:
 		if (is_line_end(c))
 			break;
-		lex(r, c);
+		lex(r.lexical, c);
 		break_at_blank(r, c);
 		return;
 	}
@@ -228,15 +250,14 @@ void step(reflow &r, int c)
 // The bytes that end a run where the reflow stands: those step does more
 // with than write them and count their column. An LF passes, in code and in
 // strings.
-constexpr byte_set run_ends(where at, int string_depth, bool in_comment)
+constexpr byte_set run_ends(where at, lexical_state s)
 {
-	const reflow r = {at, 0, string_depth, in_comment, 0};
 	byte_set ends;
 	for (int c = 0; c < 256; c++) {
-		reflow after = r;
-		lex(after, c);
-		bool changes = after.string_depth != string_depth || after.in_comment != in_comment;
-		if (changes || (at == where::token ? is_blank(c) || is_line_end(c) : c == '\r' || (c == '\\' && escapes(r))))
+		lexical_state next = s;
+		lex(next, c);
+		if (!(next == s) || (at == where::token ? is_blank(c) || is_line_end(c)
+							: c == '\r' || (c == '\\' && escapes(s))))
 			ends.add(c);
 	}
 	return ends;
@@ -248,11 +269,13 @@ constexpr byte_set run_ends(where at, int string_depth, bool in_comment)
 // below, where "%" may start a comment.
 enum run_kind { code_run, string_run, comment_run, token_run, run_kinds };
 constexpr run_rules runs[run_kinds] = {
-	{run_ends(where::text, 0, false), column_limit, -1, 0},
-	{run_ends(where::text, 1, false), column_limit, '\\', 1 + octal_digits},
-	{run_ends(where::text, 0, true), column_limit, -1, 0},
-	{run_ends(where::token, 0, false), std::numeric_limits<int>::max(), -1, 0},
+	{run_ends(where::text, after("")), column_limit, -1, 0},
+	{run_ends(where::text, after("(")), column_limit, '\\', 1 + octal_digits},
+	{run_ends(where::text, after("%")), column_limit, -1, 0},
+	{run_ends(where::token, after("")), std::numeric_limits<int>::max(), -1, 0},
 };
+static_assert(column_limit > run_block + 1 + octal_digits,
+    "a line that starts in a block must not reach the limit in it, nor an escape");
 
 // Picked at the first text packet, so that start-up costs nothing.
 run_copier copy_runs[run_kinds];
@@ -264,7 +287,7 @@ std::size_t copy_run(reflow &r, const unsigned char *p, const unsigned char *end
 {
 	run_kind kind = token_run;
 	if (r.at == where::text && r.column < column_limit)
-		kind = r.in_comment ? comment_run : escapes(r) ? string_run : code_run;
+		kind = r.lexical.in_comment ? comment_run : escapes(r.lexical) ? string_run : code_run;
 	else if (r.at != where::token)
 		return 0;
 	std::size_t n = std::min(static_cast<std::size_t>(end - p), output_room - run_slack);

@@ -5,9 +5,14 @@
 
 #include <cstddef>
 
+// Not constexpr: a call stops the compilation of a byte set, and its name
+// says why.
+inline void stop_byte_not_below_0x80() {}
+inline void stop_set_needs_a_third_table() {}
+
 // The bytes that end a run, below 0x80: a table of all bytes, which also
 // marks an LF not in the set, and two tables by the low four bits, where a
-// byte is in the set when one gives it back (a set needing three won't build).
+// byte is in the set when one gives it back.
 struct byte_set {
 	unsigned char has[256]; // 1 in the set, 2 an LF not in it
 	unsigned char by_low[32]; // 0x80 for none
@@ -21,13 +26,18 @@ struct byte_set {
 
 	constexpr void add(int c)
 	{
-		int t = 0;
-		while (by_low[16 * t + (c & 15)] != 0x80)
-			t++;
+		if (c < 0 || c >= 0x80)
+			stop_byte_not_below_0x80();
+		int t = by_low[c & 15] == 0x80 ? 0 : 1;
+		if (by_low[16 * t + (c & 15)] != 0x80)
+			stop_set_needs_a_third_table();
 		by_low[16 * t + (c & 15)] = static_cast<unsigned char>(c);
 		has[c] = 1;
 	}
 };
+
+// Runs are found a block of this many bytes at a time.
+constexpr int run_block = 64;
 
 // What a run may copy where the reflow stands. It ends before a byte in
 // ends, and before a byte other than LF that the column has reached limit
@@ -35,7 +45,7 @@ struct byte_set {
 // byte, it and the byte after it are copied together, and that byte never
 // ends the run unless it is a CR; but the run ends before an escape that may
 // take reach bytes up to the limit, or whose second byte lies past the run.
-// The limit is more than 64 + reach.
+// The limit is more than a block and reach.
 struct run_rules {
 	byte_set ends;
 	int limit;
