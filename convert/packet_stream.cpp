@@ -1,10 +1,6 @@
 // Walks the packets of a segmented font and writes binary packets as hex.
 #include "convert/packet_stream.h"
 
-#include <algorithm>
-
-#include "cli/diagnostics.h"
-#include "convert/byte_io.h"
 #include "convert/hex_lines.h"
 #include "convert/text_packet.h"
 
@@ -56,23 +52,17 @@ void write_binary_packet(std::int32_t length)
 {
 	if (lines_out == nullptr)
 		lines_out = pick_line_writer();
-	std::int32_t remaining = length;
 	int bytes_on_line = 0;
 
-	while (remaining > 0) {
-		if (!fill_input())
-			fatal_error("end of file in binary packet");
-		std::size_t n = std::min(static_cast<std::size_t>(input.end - input.next),
-		    static_cast<std::size_t>(remaining));
-		remaining -= static_cast<std::int32_t>(n);
+	read_packet(length, "end of file in binary packet", [&](const unsigned char *in, std::size_t n) {
 		while (n > 0) {
 			if (bytes_on_line == hex_line_bytes) {
 				if (n >= hex_line_bytes) {
 					std::size_t lines = std::min(n / hex_line_bytes,
 					    output_room / hex_line_size);
-					lines_out(reserve_output(lines * hex_line_size), input.next, lines);
+					lines_out(reserve_output(lines * hex_line_size), in, lines);
 					output.next += lines * hex_line_size;
-					input.next += lines * hex_line_bytes;
+					in += lines * hex_line_bytes;
 					n -= lines * hex_line_bytes;
 					continue;
 				}
@@ -80,13 +70,12 @@ void write_binary_packet(std::int32_t length)
 				bytes_on_line = 0;
 			}
 			std::size_t k = std::min(static_cast<std::size_t>(hex_line_bytes - bytes_on_line), n);
-			char *out = reserve_output(2 * k);
-			write_hex(out, input.next, k);
+			write_hex(reserve_output(2 * k), in, k);
 			output.next += 2 * k;
-			input.next += k;
+			in += k;
 			bytes_on_line += static_cast<int>(k);
 			n -= k;
 		}
-	}
+	});
 	write_byte('\n');
 }

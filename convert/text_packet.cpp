@@ -12,8 +12,7 @@
 #include <cstring>
 #include <limits>
 
-#include "cli/diagnostics.h"
-#include "convert/byte_io.h"
+#include "convert/packet_stream.h"
 #include "convert/text_runs.h"
 
 namespace {
@@ -309,23 +308,15 @@ void write_text_packet(std::int32_t length)
 			copy_runs[kind] = pick_run_copier(runs[kind]);
 	reflow r;
 	int last = -1; // the packet's last byte
-	std::int32_t remaining = length;
-
-	while (remaining > 0) {
-		if (!fill_input())
-			fatal_error("end of file in text packet");
-		std::size_t n = std::min(static_cast<std::size_t>(input.end - input.next),
-		    static_cast<std::size_t>(remaining));
-		const unsigned char *p = input.next, *end = p + n;
+	read_packet(length, "end of file in text packet", [&](const unsigned char *p, std::size_t n) {
+		const unsigned char *end = p + n;
 		while (p < end) {
 			p += copy_run(r, p, end);
 			if (p < end)
 				step(r, *p++);
 		}
 		last = end[-1];
-		input.next = end;
-		remaining -= static_cast<std::int32_t>(n);
-	}
+	});
 	// The output ends with a line end. A token still waiting for its blank
 	// is broken there first; so is a packet whose last byte was the blank of
 	// a break, which is no line end itself: both end with an empty line. A

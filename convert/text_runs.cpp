@@ -44,27 +44,32 @@ std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
 	}
 }
 
-#if HAVE_COPY_RUN_AVX2
+// A block of bytes, a bit a byte: those in the rules' stop set, the LFs, the
+// rules' escape bytes and the CRs. A routine for a vector unit makes these;
+// the rest of a run is the same for all.
+struct block_bits {
+	std::uint64_t ends, lfs, escapes, crs;
+};
 
-// The bytes of a block, a and b, equal to those of x and y, as bits.
-__attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, __m256i x, __m256i y)
+// The first bit set, or 64 for none.
+inline int first(std::uint64_t bits)
 {
-	return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, x)))
-	    | std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, y)))} << 32;
+	return bits != 0 ? __builtin_ctzll(bits) : run_block;
 }
 
-// The same with a table of a byte set, for the bytes in the set: the shuffle
-// takes the low four bits of a byte below 0x80, and gives 0 for the others.
-__attribute__((target("avx2"))) std::uint64_t in_set(__m256i a, __m256i b, __m256i table)
+// The column after the first count bytes of a block: counted on from the
+// last LF among them, or from the column before the block.
+inline int column_after(int count, std::uint64_t lfs, int column)
 {
-	return equal(a, b, _mm256_shuffle_epi8(table, a), _mm256_shuffle_epi8(table, b));
+	lfs &= count < run_block ? (std::uint64_t{1} << count) - 1 : ~std::uint64_t{0};
+	return lfs != 0 ? count - (63 - __builtin_clzll(lfs)) : column + count;
 }
 
 // The bytes that the escape bytes escape: each one that is not escaped
 // itself escapes the next. A run of them is told odd from even by the carry
 // of an addition, as simdjson finds escaped quotes. carried says that the
 // first byte is escaped, and is left saying whether the next block's is.
-std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
+inline std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
 {
 	constexpr std::uint64_t even = 0x5555555555555555;
 	escapes &= ~carried;
@@ -74,68 +79,114 @@ std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
 	return (even ^ sum << 1) & follows;
 }
 
+// The bytes of a block that a run ends before, left bytes from the run's
+// end: a stop byte, but not an escape's second byte unless it is a CR; an
+// escape that may reach the limit, or whose second byte lies past the run;
+// the byte the first line reaches the limit at (lines after an LF in a
+// block are too short to); the bytes past the run.
+template <bool escapes>
+inline std::uint64_t stops(const block_bits &b, std::size_t left, const run_rules &rules,
+    int column, std::uint64_t &carried)
+{
+	std::uint64_t ends = b.ends;
+	if (escapes && (b.escapes != 0 || carried != 0)) {
+		std::uint64_t escaped = escaped_by(b.escapes, carried);
+		std::uint64_t starts = b.escapes & ~escaped;
+		ends &= ~starts & ~(escaped & ~b.crs);
+		int near = rules.limit - column - rules.reach + 1;
+		std::uint64_t too_near = (near < run_block ? ~std::uint64_t{0} << (near > 0 ? near : 0) : 0)
+		    & ((b.lfs & -b.lfs) - 1); // on the first line
+		if (left <= run_block)
+			too_near |= std::uint64_t{1} << (left - 1);
+		ends |= starts & too_near;
+	}
+	auto room = static_cast<std::uint64_t>(rules.limit - column);
+	if (room < static_cast<std::uint64_t>(first(b.lfs)))
+		ends |= std::uint64_t{1} << room;
+	if (left < run_block)
+		ends |= ~std::uint64_t{0} << left;
+	return ends;
+}
+
 // The last block of the readable bytes, and past them bytes past the run:
 // not on the stack, where every run would pay for a stack protector check.
-unsigned char last[64];
+unsigned char last[run_block];
 
-// Each block of 64 bytes is copied whole; the run ends at the first byte the
-// rules end it at. Lines after an LF in a block are too short to reach the
-// limit: only the first is measured. Escapes get a routine of their own.
-template <bool escapes>
-__attribute__((target("avx2,bmi"))) std::size_t copy_run_avx2(char *out,
-    const unsigned char *in, std::size_t n, std::size_t readable,
-    const run_rules &rules, int &column_io)
+// A run a block at a time: look copies a block to the output and gives its
+// bits; the run ends at the first byte that stops says.
+template <bool escapes, typename Look>
+inline std::size_t copy_blocks(const Look &look, char *out, const unsigned char *in,
+    std::size_t n, std::size_t readable, const run_rules &rules, int &column_io)
 {
-	const __m256i tables = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rules.ends.by_low));
-	const __m256i first = _mm256_permute2x128_si256(tables, tables, 0x00);
-	const __m256i second = _mm256_permute2x128_si256(tables, tables, 0x11);
-	const __m256i lf = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r');
-	const __m256i escape_byte = _mm256_set1_epi8(static_cast<char>(rules.escape));
-	const bool two = _mm256_movemask_epi8(second) != -1; // not all 0x80
-	const int limit = rules.limit, reach = rules.reach;
 	int column = column_io;
 	std::uint64_t carried = 0;
-	for (std::size_t k = 0; k < n; k += 64) {
+	for (std::size_t k = 0; k < n; k += run_block) {
 		const unsigned char *block = in + k;
-		if (readable - k < 64) {
+		if (readable - k < run_block) {
 			std::memcpy(last, block, readable - k);
 			block = last;
 		}
-		__m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block));
-		__m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block + 32));
-		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k), a);
-		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k + 32), b);
-		std::uint64_t ends = in_set(a, b, first) | (two ? in_set(a, b, second) : 0);
-		std::uint64_t lfs = equal(a, b, lf, lf);
-		std::size_t left = n - k;
-		std::uint64_t escaping = escapes ? equal(a, b, escape_byte, escape_byte) : 0;
-		if (escaping != 0 || carried != 0) {
-			std::uint64_t escaped = escaped_by(escaping, carried);
-			std::uint64_t starts = escaping & ~escaped;
-			ends &= ~starts & ~(escaped & ~equal(a, b, cr, cr));
-			int near = limit - column - reach + 1;
-			std::uint64_t too_near = (near < 64 ? ~std::uint64_t{0} << (near > 0 ? near : 0) : 0)
-			    & ((lfs & -lfs) - 1); // on the first line
-			if (left <= 64)
-				too_near |= std::uint64_t{1} << (left - 1);
-			ends |= starts & too_near;
-		}
-		auto room = static_cast<std::uint64_t>(limit - column);
-		if (room < _tzcnt_u64(lfs))
-			ends |= std::uint64_t{1} << room;
-		if (left < 64)
-			ends |= ~std::uint64_t{0} << left;
+		block_bits b = look(block, out + k);
+		std::uint64_t ends = stops<escapes>(b, n - k, rules, column, carried);
+		int stop = first(ends);
+		column = column_after(stop, b.lfs, column);
 		if (ends != 0) {
-			std::uint64_t stop = _tzcnt_u64(ends);
-			lfs &= (std::uint64_t{1} << stop) - 1;
-			column_io = lfs != 0 ? static_cast<int>(stop) - (63 - __builtin_clzll(lfs))
-					     : column + static_cast<int>(stop);
+			column_io = column;
 			return k + stop;
 		}
-		column = lfs != 0 ? __builtin_clzll(lfs) + 1 : column + 64;
 	}
 	column_io = column;
 	return n;
+}
+
+#if HAVE_COPY_RUN_AVX2
+
+// The bytes of a block, a and b, equal to those of x and y, as bits.
+__attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, __m256i x, __m256i y)
+{
+	return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, x)))
+	    | std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, y)))} << 32;
+}
+
+// The bits of a block with AVX2. A byte set's table is looked up by a
+// shuffle, which takes the low four bits of a byte below 0x80 and gives 0
+// for the others.
+struct look_avx2 {
+	__m256i first, second, lf, cr, escape;
+	bool two; // the second table is not all 0x80
+
+	__attribute__((target("avx2"))) explicit look_avx2(const run_rules &rules)
+	{
+		__m256i tables = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rules.ends.by_low));
+		first = _mm256_permute2x128_si256(tables, tables, 0x00);
+		second = _mm256_permute2x128_si256(tables, tables, 0x11);
+		lf = _mm256_set1_epi8('\n');
+		cr = _mm256_set1_epi8('\r');
+		escape = _mm256_set1_epi8(static_cast<char>(rules.escape));
+		two = _mm256_movemask_epi8(second) != -1;
+	}
+
+	__attribute__((target("avx2"))) block_bits operator()(const unsigned char *in, char *out) const
+	{
+		__m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in));
+		__m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in + 32));
+		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out), a);
+		_mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 32), b);
+		std::uint64_t ends = equal(a, b, _mm256_shuffle_epi8(first, a), _mm256_shuffle_epi8(first, b));
+		if (two)
+			ends |= equal(a, b, _mm256_shuffle_epi8(second, a), _mm256_shuffle_epi8(second, b));
+		return {ends, equal(a, b, lf, lf), equal(a, b, escape, escape), equal(a, b, cr, cr)};
+	}
+};
+
+// Everything inlined into one routine that may use AVX2; escapes get a
+// routine of their own.
+template <bool escapes>
+__attribute__((target("avx2,bmi"), flatten)) std::size_t copy_run_avx2(char *out,
+    const unsigned char *in, std::size_t n, std::size_t readable,
+    const run_rules &rules, int &column)
+{
+	return copy_blocks<escapes>(look_avx2(rules), out, in, n, readable, rules, column);
 }
 #endif
 
