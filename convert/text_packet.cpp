@@ -262,12 +262,13 @@ constexpr byte_set run_ends(where at, lexical_state s)
 	return ends;
 }
 
+} // namespace
+
 // The runs below the limit, where a string's escapes are copied whole, and
 // in a token, where no column is counted. A depth of 1 stands for every
 // depth but 0, where the same bytes end a run; a token stands at depth 0 or
 // below, where "%" may start a comment.
-enum run_kind { code_run, string_run, comment_run, token_run, run_kinds };
-constexpr run_rules runs[run_kinds] = {
+constexpr run_rules text_runs[run_kinds] = {
 	{run_ends(where::text, after("")), column_limit, -1, 0},
 	{run_ends(where::text, after("(")), column_limit, '\\', 1 + octal_digits},
 	{run_ends(where::text, after("%")), column_limit, -1, 0},
@@ -275,6 +276,8 @@ constexpr run_rules runs[run_kinds] = {
 };
 static_assert(column_limit > run_block + 1 + octal_digits,
     "a line that starts in a block must not reach the limit in it, nor an escape");
+
+namespace {
 
 // Picked at the first text packet, so that start-up costs nothing.
 run_copier copy_runs[run_kinds];
@@ -292,7 +295,7 @@ std::size_t copy_run(reflow &r, const unsigned char *p, const unsigned char *end
 	std::size_t n = std::min(static_cast<std::size_t>(end - p), output_room - run_slack);
 	int column = r.column;
 	std::size_t k = copy_runs[kind](reserve_output(n + run_slack), p, n,
-	    static_cast<std::size_t>(input.end - p), runs[kind], column);
+	    static_cast<std::size_t>(input.end - p), text_runs[kind], column);
 	output.next += k;
 	if (r.at == where::text)
 		r.column = column;
@@ -305,7 +308,7 @@ void write_text_packet(std::int32_t length)
 {
 	if (copy_runs[0] == nullptr)
 		for (int kind = 0; kind < run_kinds; kind++)
-			copy_runs[kind] = pick_run_copier(runs[kind]);
+			copy_runs[kind] = pick_run_copier(text_runs[kind]);
 	reflow r;
 	int last = -1; // the packet's last byte
 	read_packet(length, "end of file in text packet", [&](const unsigned char *p, std::size_t n) {

@@ -4,8 +4,14 @@
 
 #include <cstdint>
 
+#include "convert/text_runs.h"
+
 // Copies the next length bytes of input as PostScript program text, with
 // line ends made LF and long lines broken where the break keeps the meaning.
 void write_text_packet(std::int32_t length);
+
+// The rules of the runs the writer copies, for each place a run stands in.
+enum run_kind { code_run, string_run, comment_run, token_run, run_kinds };
+extern const run_rules text_runs[run_kinds];
 
 #endif

@@ -5,12 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(SEGTOASC_NO_SIMD)
-#define HAVE_COPY_RUN_AVX2 1
+#if HAVE_COPY_RUN_AVX2
 #include <immintrin.h>
 #endif
-
-namespace {
 
 // Bytes are copied up to the next one that needs a look, or to the limit.
 std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
@@ -43,6 +40,8 @@ std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
 		}
 	}
 }
+
+namespace {
 
 // A block of bytes, a bit a byte: those in the rules' stop set, the LFs, the
 // rules' escape bytes and the CRs. A routine for a vector unit makes these;
@@ -192,11 +191,18 @@ __attribute__((target("avx2,bmi"), flatten)) std::size_t copy_run_avx2(char *out
 
 } // namespace
 
+#if HAVE_COPY_RUN_AVX2
+run_copier avx2_run_copier(const run_rules &rules)
+{
+	return rules.escape >= 0 ? copy_run_avx2<true> : copy_run_avx2<false>;
+}
+#endif
+
 run_copier pick_run_copier([[maybe_unused]] const run_rules &rules)
 {
 #if HAVE_COPY_RUN_AVX2
 	if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi"))
-		return rules.escape >= 0 ? copy_run_avx2<true> : copy_run_avx2<false>;
+		return avx2_run_copier(rules);
 #endif
 	return copy_run_plain;
 }

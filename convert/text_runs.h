@@ -61,8 +61,16 @@ constexpr std::size_t run_slack = 63;
 using run_copier = std::size_t (*)(char *out, const unsigned char *in,
     std::size_t n, std::size_t readable, const run_rules &rules, int &column);
 
-// The fastest routine for runs under the rules that this processor runs: a
-// byte at a time, or, on x86-64 processors that have it, with AVX2.
+// The routines for runs under the rules: a byte at a time, and, on x86-64
+// processors that have it, 64 bytes at a time with AVX2.
+std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
+    std::size_t readable, const run_rules &rules, int &column);
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(SEGTOASC_NO_SIMD)
+#define HAVE_COPY_RUN_AVX2 1
+run_copier avx2_run_copier(const run_rules &rules);
+#endif
+
+// The fastest of them that this processor runs.
 run_copier pick_run_copier(const run_rules &rules);
 
 #endif
