@@ -3,9 +3,10 @@
 
 Every prefix of the sample font, every single-byte change to each of its
 packet headers, a header promising far more than there is, a million empty
-packets, bytes of 0xff only, and a reader that goes away early. Whatever
-comes in, the program ends with the right status and one known message,
-keeps what it wrote, never crashes, and never grows with a packet length.
+packets, bytes of 0xff only, a reader that goes away early, and output
+that cannot be written at once. Whatever comes in, the program ends with
+the right status and one known message, keeps what it wrote, never
+crashes, never grows with a packet length, and never loses output unsaid.
 
 usage: hostile.py PROGRAM SAMPLE_FONT
 """
@@ -15,6 +16,8 @@ import os
 import resource
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -175,6 +178,61 @@ def reader_goes_away():
           f"status {p.returncode}, stderr {err!r}")
 
 
+def state(p):
+    with open(f"/proc/{p.pid}/stat") as f:
+        return f.read().rpartition(")")[2].split()[0]
+
+
+def stop_and_continue(p, fd):
+    """Once the program sleeps with output queued on fd that nobody reads,
+    stops it and lets it go on."""
+    queued, before = array.array("i", [0]), -1
+    while state(p) != "Z" and not (state(p) == "S" and before == queued[0] > 0):
+        before = queued[0]
+        time.sleep(0.05)
+        fcntl.ioctl(fd, termios.FIONREAD, queued)
+    p.send_signal(signal.SIGSTOP)
+    while state(p) not in ("T", "Z"):
+        time.sleep(0.01)
+    p.send_signal(signal.SIGCONT)
+
+
+def output_path():
+    """Output that a reader takes late: on a non-blocking pipe the program
+    fails with a write error, and a stop and a continue while it waits on a
+    pipe, or twice on a socket with a send timeout, lose and repeat nothing."""
+    body = os.urandom(150_000)
+    path = os.path.join(work, "binary.pfb")
+    with open(path, "wb") as f:
+        f.write(bytes([0x80, 2]) + len(body).to_bytes(4, "little") + body + b"\x80\x03")
+    want = subprocess.run([program, path], stdout=subprocess.PIPE).stdout
+    sock = socket.socketpair()
+    sock[1].setsockopt(socket.SOL_SOCKET, socket.SO_SNDTIMEO, struct.pack("ll", 60, 0))
+    for what, (ours, theirs), nonblocking, stops in [
+            ("a non-blocking pipe whose reader is late", os.pipe(), True, 0),
+            ("a stop and a continue while blocked on a pipe", os.pipe(), False, 1),
+            ("stops and continues while blocked on a socket with a send timeout",
+             (sock[0].detach(), sock[1].detach()), False, 2)]:
+        os.set_blocking(theirs, not nonblocking)
+        p = subprocess.Popen([program, path], stdout=theirs, stderr=subprocess.PIPE)
+        os.close(theirs)
+        for _ in range(stops):
+            stop_and_continue(p, ours)
+        if nonblocking:
+            p.wait()
+        with os.fdopen(ours, "rb") as f:
+            out = f.read()
+        err = p.stderr.read().decode("latin-1")
+        p.wait()
+        if nonblocking:
+            check(what, p.returncode == 1 and (message(err) or "").startswith("write error: "),
+                  f"status {p.returncode}, stderr {err!r}")
+        else:
+            check(what, p.returncode == 0 and out == want and err == "",
+                  f"status {p.returncode}, {len(out)} bytes of {len(want)}, "
+                  f"{'the same' if out == want else 'others'}, stderr {err!r}")
+
+
 def main():
     with open(sys.argv[2], "rb") as f:
         font = f.read()
@@ -184,6 +242,7 @@ def main():
     many_packets()
     all_ff()
     reader_goes_away()
+    output_path()
     shutil.rmtree(work)
     print(f"{cases - failures} passed, {failures} failed")
     return 1 if failures else 0
