@@ -1,6 +1,8 @@
 // Runs the program on seeded random packet streams, and on any font files
 // named, and checks every byte of output, the message and the status against
 // the model. Usage: differential PROGRAM [-s SEED] [-n COUNT] [FILE...]
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -8,6 +10,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -30,23 +33,41 @@ void spill(const std::string &path, const std::string &data)
 	std::ofstream(path, std::ios::binary) << data;
 }
 
-// Runs the program with the input on standard input.
-model_result run(const std::string &input, std::string &err)
+// Runs the program with the input on standard input, a pipe: each chunk
+// ends where a cut is, and is read before the next is written, so that the
+// program's reads end there.
+model_result run(const std::string &input, const std::vector<std::size_t> &cuts, std::string &err)
 {
-	spill(dir + "/in", input);
+	int in[2];
+	if (pipe(in) != 0)
+		return {"", 128, ""};
 	pid_t pid = fork();
 	if (pid == 0) {
-		int in = open((dir + "/in").c_str(), O_RDONLY);
 		int out = open((dir + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 		int er = open((dir + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-		dup2(in, 0);
+		dup2(in[0], 0);
 		dup2(out, 1);
 		dup2(er, 2);
+		close(in[1]);
+		std::signal(SIGPIPE, SIG_DFL);
 		execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
 		_exit(127);
 	}
-	int status = 0;
-	waitpid(pid, &status, 0);
+	close(in[0]);
+	int status = 0, queued = 0;
+	bool reaped = false;
+	std::size_t at = 0;
+	for (std::size_t cut : cuts) {
+		for (ssize_t n = 0; at < cut && n >= 0; at += static_cast<std::size_t>(n))
+			n = std::max(write(in[1], input.data() + at, cut - at), ssize_t{-1});
+		while (!reaped && ioctl(in[1], FIONREAD, &queued) == 0 && queued > 0) {
+			usleep(50);
+			reaped = waitpid(pid, &status, WNOHANG) == pid;
+		}
+	}
+	close(in[1]);
+	if (!reaped)
+		waitpid(pid, &status, 0);
 	err = slurp(dir + "/err");
 	return {slurp(dir + "/out"), WIFEXITED(status) ? WEXITSTATUS(status) : 128, ""};
 }
@@ -150,21 +171,35 @@ std::string stream(std::mt19937 &rng)
 	return s;
 }
 
-bool same(const std::string &input, const std::string &name)
+// Where the chunks of an input end: up to seven places anywhere, and its end.
+std::vector<std::size_t> cuts(std::size_t size, std::mt19937 rng)
+{
+	std::vector<std::size_t> at(rng() % 8);
+	for (std::size_t &cut : at)
+		cut = rng() % (size + 1);
+	at.push_back(size);
+	std::sort(at.begin(), at.end());
+	return at;
+}
+
+bool same(const std::string &input, const std::string &name, const std::vector<std::size_t> &cuts)
 {
 	std::string err;
-	model_result got = run(input, err);
+	model_result got = run(input, cuts, err);
 	model_result want = model_convert(
 	    reinterpret_cast<const unsigned char *>(input.data()), input.size());
 	std::string want_err = want.status == 0 ? "" : program + ": " + want.message + "\n";
 	if (got.out == want.out && got.status == want.status && err == want_err)
 		return true;
 	spill(dir + "/" + name + ".pfb", input);
-	std::printf("FAIL: %s differs from the model (input kept in %s/%s.pfb):"
-		    " status %d, expected %d; stderr \"%s\", expected \"%s\";"
-		    " output %s\n",
-	    name.c_str(), dir.c_str(), name.c_str(), got.status, want.status, err.c_str(),
-	    want_err.c_str(), got.out == want.out ? "same" : "differs");
+	std::string ends;
+	for (std::size_t cut : cuts)
+		ends += " " + std::to_string(cut);
+	std::printf("FAIL: %s differs from the model (input kept in %s/%s.pfb, read in"
+		    " chunks ending at%s): status %d, expected %d; stderr \"%s\", expected"
+		    " \"%s\"; output %s\n",
+	    name.c_str(), dir.c_str(), name.c_str(), ends.c_str(), got.status, want.status,
+	    err.c_str(), want_err.c_str(), got.out == want.out ? "same" : "differs");
 	return false;
 }
 
@@ -193,15 +228,20 @@ int main(int argc, char *argv[])
 	if (mkdtemp(tmpl) == nullptr)
 		return 2;
 	dir = tmpl;
+	std::signal(SIGPIPE, SIG_IGN);
 
 	int passed = 0, failed = 0;
 	for (int i = 0; i < count; i++) {
 		std::mt19937 rng(static_cast<std::mt19937::result_type>(seed * 100003 + static_cast<unsigned long>(i)));
 		std::string name = "seed-" + std::to_string(seed) + "-case-" + std::to_string(i);
-		(same(stream(rng), name) ? passed : failed)++;
+		std::string input = stream(rng);
+		(same(input, name, cuts(input.size(), rng)) ? passed : failed)++;
 	}
-	for (const std::string &f : files)
-		(same(slurp(f), f.substr(f.find_last_of('/') + 1)) ? passed : failed)++;
+	std::mt19937 rng(static_cast<std::mt19937::result_type>(seed));
+	for (const std::string &f : files) {
+		std::string input = slurp(f);
+		(same(input, f.substr(f.find_last_of('/') + 1), cuts(input.size(), rng)) ? passed : failed)++;
+	}
 
 	// The inputs that failed stay in the folder.
 	std::string cleanup = "rm -rf " + dir;
