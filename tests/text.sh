@@ -16,6 +16,7 @@ text 'Text that ends in LF gets no second one.' 'abc\n' 'abc\n'
 text 'CR LF and a lone CR both become LF.' 'a\r\nb\rc' 'a\nb\nc\n'
 text 'A CR as the last byte is dropped, and one LF ends the output.' 'abc\r' 'abc\n'
 text 'CR CR LF is two line ends.' 'a\r\r\nb' 'a\n\nb\n'
+text 'CR CR is two line ends.' 'a\r\rb' 'a\n\nb\n'
 text 'The byte 0xff and NUL are copied like any other.' 'a\xffb\x00c' 'a\xffb\x00c\n'
 text 'Packets do not share state: a string left open is forgotten.' '(abc' '(abc\n'
 
@@ -60,6 +61,10 @@ for eol in '\n' '\r' '\r\n'; do
 done
 text 'A closing parenthesis first makes the depth negative: "%" is no comment, and blanks take the breaks.' \
 	") %${a100} b" ") %${a100}\\nb\\n"
+text 'Below depth 0 a backslash escapes a "(", and a "%" at the limit is no comment.' \
+	")\\\\($(rep a 75)%b c" ")\\\\($(rep a 75)%b\\nc\\n"
+text 'A ")" in a token past the limit makes the depth negative: a "%" after it is no comment.' \
+	"${a78}b)c %${a100}" "${a78}b)c\\n%${a100}\\n\\n"
 
 # String continuations.
 text 'A long string is continued with backslash-newline, 77 characters a line after the first.' \
@@ -76,6 +81,9 @@ text 'A long comment is continued on a new "%" line, 76 characters after it.' \
 	"%$(rep a 200)" "%${a77}\\n%$(rep a 76)\\n%$(rep a 47)\\n"
 text 'A "%" that opens a comment at the limit is placed after the continuation "%".' \
 	"${a78}%abc" "${a78}\\n%%abc\\n"
+
+text 'A "(" in a comment opens no string: the line after it takes blank breaks.' \
+	"%(\\n$(rep 'x ' 45)" "%(\\n$(rep 'x ' 38)x\\n$(rep 'x ' 6)\\n"
 
 # A form feed ends a comment, as a line end does.
 defs='/k0 0 def /k1 1 def /k2 2 def /k3 3 def /k4 4 def /k5 5 def /k6 6 def /k7 7'
@@ -95,8 +103,10 @@ text 'The byte after an octal escape is a byte of its own: ")" closes the string
 	"(\\\\050) %${a100}" "(\\\\050) %$(rep a 70)\\n%$(rep a 30)\\n"
 text 'A backslash after octal digits starts another escape.' \
 	"(\\\\101\\\\()%${a100}" "(\\\\101\\\\()%$(rep a 69)\\n%$(rep a 31)\\n"
-text 'A fourth digit after three octal digits is an ordinary byte.' \
-	'(\\1234)' '(\\1234)\n'
+text 'A fourth digit after three octal digits is an ordinary byte: it takes the continuation.' \
+	"($(rep a 73)\\\\1234)" "($(rep a 73)\\\\123\\\\\\n4)\\n"
+text 'A letter escaped is no octal digit: the digits after it take the continuation.' \
+	"($(rep a 74)\\\\n12)" "($(rep a 74)\\\\n1\\\\\\n2)\\n"
 text 'A backslash as the last byte of a packet ends the output with a line feed.' \
 	'(a\\' '(a\\\n'
 text 'Octal digits that end the packet end the output with a line feed.' \
