@@ -50,12 +50,6 @@ struct block_bits {
 	std::uint64_t ends, lfs, escapes, crs;
 };
 
-// The first bit set, or 64 for none.
-inline int first(std::uint64_t bits)
-{
-	return bits != 0 ? __builtin_ctzll(bits) : run_block;
-}
-
 // The column after the first count bytes of a block: counted on from the
 // last LF among them, or from the column before the block.
 inline int column_after(int count, std::uint64_t lfs, int column)
@@ -100,7 +94,7 @@ inline std::uint64_t stops(const block_bits &b, std::size_t left, const run_rule
 		ends |= starts & too_near;
 	}
 	auto room = static_cast<std::uint64_t>(rules.limit - column);
-	if (room < static_cast<std::uint64_t>(first(b.lfs)))
+	if (room < run_block && b.lfs << (63 - room) == 0)
 		ends |= std::uint64_t{1} << room;
 	if (left < run_block)
 		ends |= ~std::uint64_t{0} << left;
@@ -127,7 +121,7 @@ inline std::size_t copy_blocks(const Look &look, char *out, const unsigned char 
 		}
 		block_bits b = look(block, out + k);
 		std::uint64_t ends = stops<escapes>(b, n - k, rules, column, carried);
-		int stop = first(ends);
+		int stop = ends != 0 ? __builtin_ctzll(ends) : run_block;
 		column = column_after(stop, b.lfs, column);
 		if (ends != 0) {
 			column_io = column;
