@@ -16,7 +16,7 @@ char out_area[output_history + buffer_size];
 char *const out_buffer = out_area + output_history;
 
 // The output starts at the start of a line.
-void start_history()
+void start_history() noexcept
 {
 	std::memset(out_area, '\n', output_history);
 }
