@@ -32,6 +32,7 @@ void check(const char *name, line_writer writer, const std::string &in)
 	}
 }
 
+#if HAVE_COPY_RUN_AVX2
 // Runs of letters with up to four bytes that matter to some kind of run,
 // many placed around the ends of the first two blocks, from columns around
 // the limit and an escape's reach; cut anywhere, with more bytes readable
@@ -72,6 +73,7 @@ void check_runs(const char *name, run_copier (*copier)(const run_rules &))
 	}
 	(differ == 0 ? passed : failed)++;
 }
+#endif
 
 } // namespace
 
