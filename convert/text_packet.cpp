@@ -237,7 +237,7 @@ void step(reflow &r, int c)
 		break;
 	case where::token:
 		if (is_line_end(c))
-			break;
+			break; // which ends the token as it ends any line
 		lex(r.lexical, c);
 		break_at_blank(r, c);
 		return;
