@@ -274,7 +274,7 @@ constexpr run_rules text_runs[run_kinds] = {
 	{run_ends(where::text, after("%")), column_limit, -1, 0},
 	{run_ends(where::token, after("")), std::numeric_limits<int>::max(), -1, 0},
 };
-static_assert(column_limit > run_block + 1 + octal_digits,
+static_assert(text_runs[string_run].limit > run_block + text_runs[string_run].reach,
     "a line that starts in a block must not reach the limit in it, nor an escape");
 
 namespace {

@@ -58,8 +58,12 @@ model_result run(const std::string &input, const std::vector<std::size_t> &cuts,
 	bool reaped = false;
 	std::size_t at = 0;
 	for (std::size_t cut : cuts) {
-		for (ssize_t n = 0; at < cut && n >= 0; at += static_cast<std::size_t>(n))
-			n = std::max(write(in[1], input.data() + at, cut - at), ssize_t{-1});
+		while (at < cut) {
+			ssize_t n = write(in[1], input.data() + at, cut - at);
+			if (n < 0)
+				break; // the program reads no further
+			at += static_cast<std::size_t>(n);
+		}
 		while (!reaped && ioctl(in[1], FIONREAD, &queued) == 0 && queued > 0) {
 			usleep(50);
 			reaped = waitpid(pid, &status, WNOHANG) == pid;

@@ -150,11 +150,11 @@ void text(model &m, long length)
 			m.put(cur);
 			column = 3;
 		} else {
-			bool opened = false;
+			bool ended = false; // by a string, a comment or a line end
 			while (!blank(cur) || after_currentfile(m.out)) {
 				m.put(cur);
 				if (depth > 0 || comment) {
-					opened = true;
+					ended = true;
 					break;
 				}
 				if (left == 0)
@@ -162,12 +162,12 @@ void text(model &m, long length)
 				read();
 				must();
 				if (cur == '\r' || cur == '\n') {
-					opened = have = true; // a line end like any other
+					ended = have = true; // a line end like any other
 					break;
 				}
 				lexical();
 			}
-			if (!opened) {
+			if (!ended) {
 				m.put('\n');
 				column = 0;
 			}
