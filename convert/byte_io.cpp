@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr std::size_t buffer_size = std::size_t{128} * 1024;
-
 unsigned char in_buffer[buffer_size];
 char out_area[output_history + buffer_size];
 char *const out_buffer = out_area + output_history;

@@ -6,6 +6,9 @@
 
 #include <cstddef>
 
+// Input is read, and output written, at most this many bytes at a time.
+constexpr std::size_t buffer_size = std::size_t{128} * 1024;
+
 // What read_byte returns once the input is used up; no byte has this value.
 constexpr int end_of_input = -1;
 

@@ -17,12 +17,6 @@
 
 namespace {
 
-// A line is broken before a character once the column has reached this.
-constexpr int column_limit = 78;
-
-// The octal digits an escape in a string may have after its backslash.
-constexpr int octal_digits = 3;
-
 // What the reflow waits for between two bytes.
 enum class where {
 	text,     // nothing: the next byte stands for itself

@@ -10,6 +10,12 @@
 // line ends made LF and long lines broken where the break keeps the meaning.
 void write_text_packet(std::int32_t length);
 
+// A line is broken before a character once the column has reached this.
+constexpr int column_limit = 78;
+
+// The octal digits an escape in a string may have after its backslash.
+constexpr int octal_digits = 3;
+
 // The rules of the runs the writer copies, for each place a run stands in.
 enum run_kind { code_run, string_run, comment_run, token_run, run_kinds };
 extern const run_rules text_runs[run_kinds];

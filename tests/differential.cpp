@@ -15,6 +15,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "convert/byte_io.h"
+#include "convert/hex_lines.h"
+#include "convert/text_packet.h"
 #include "tests/model.h"
 
 namespace {
@@ -33,14 +36,17 @@ void spill(const std::string &path, const std::string &data)
 	std::ofstream(path, std::ios::binary) << data;
 }
 
-// Runs the program with the input on standard input, a pipe: each chunk
-// ends where a cut is, and is read before the next is written, so that the
-// program's reads end there.
+// Runs the program with the input on standard input, a pipe as large as
+// its reads: each chunk ends where a cut is, and is read before the next is
+// written, so that the program's reads end there and at its read size.
 model_result run(const std::string &input, const std::vector<std::size_t> &cuts, std::string &err)
 {
 	int in[2];
 	if (pipe(in) != 0)
 		return {"", 128, ""};
+#ifdef F_SETPIPE_SZ
+	fcntl(in[1], F_SETPIPE_SZ, static_cast<int>(buffer_size));
+#endif
 	pid_t pid = fork();
 	if (pid == 0) {
 		int out = open((dir + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -96,7 +102,7 @@ struct text_maker {
 			if (roll < 10 + mood * 10) {
 				s += pieces[pick(sizeof pieces / sizeof *pieces)];
 			} else if (roll < 60) {
-				int run = pick(8) == 0 ? 60 + pick(60) : 1 + pick(12);
+				int run = pick(8) == 0 ? column_limit - 18 + pick(60) : 1 + pick(12);
 				for (int i = 0; i < run; i++)
 					s += static_cast<char>('a' + pick(26));
 			} else if (roll < 95) {
@@ -112,8 +118,9 @@ struct text_maker {
 
 int length_near(std::mt19937 &rng)
 {
-	static const int edges[] = {0, 1, 2, 31, 32, 33, 63, 64, 65, 76, 77, 78,
-	    79, 80, 155, 156, 157};
+	constexpr int hex = hex_line_bytes, block = run_block, line = column_limit;
+	static const int edges[] = {0, 1, 2, hex - 1, hex, hex + 1, block - 1, block, block + 1,
+	    line - 2, line - 1, line, line + 1, line + 2, 2 * line - 1, 2 * line, 2 * line + 1};
 	switch (rng() % 6) {
 	case 0:
 		return edges[rng() % (sizeof edges / sizeof *edges)];
@@ -122,7 +129,7 @@ int length_near(std::mt19937 &rng)
 	case 2:
 		return static_cast<int>(rng() % 3000);
 	case 3:
-		return rng() % 20 == 0 ? 65536 + static_cast<int>(rng() % 70000) : 500;
+		return rng() % 20 == 0 ? static_cast<int>(buffer_size / 2 + rng() % buffer_size) : 500;
 	default:
 		return static_cast<int>(rng() % 800);
 	}

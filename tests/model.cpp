@@ -1,6 +1,9 @@
 // The model converter: one byte in, one decision, no buffering tricks.
 #include "tests/model.h"
 
+#include "convert/hex_lines.h"
+#include "convert/text_packet.h"
+
 namespace {
 
 constexpr int eof = -1;
@@ -48,7 +51,7 @@ void binary(model &m, long length)
 		int c = m.get();
 		if (c == eof)
 			throw failure{"end of file in binary packet"};
-		if (on_line == 32) {
+		if (on_line == hex_line_bytes) {
 			m.put('\n');
 			on_line = 0;
 		}
@@ -95,7 +98,7 @@ void text(model &m, long length)
 			if (octal(cur)) {
 				int digits = 0;
 				bool ended = false;
-				while (digits < 3 && octal(cur)) {
+				while (digits < octal_digits && octal(cur)) {
 					m.put(cur);
 					column++;
 					digits++;
@@ -136,7 +139,7 @@ void text(model &m, long length)
 			comment = false;
 			m.put('\n');
 			column = 1;
-		} else if (column <= 77) {
+		} else if (column < column_limit) {
 			m.put(cur);
 			column++;
 		} else if (before > 0 && depth > 0) {

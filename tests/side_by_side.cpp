@@ -41,13 +41,14 @@ void check(const char *name, line_writer writer, const std::string &in)
 void check_runs(const char *name, run_copier (*copier)(const run_rules &))
 {
 	static const char special[] = "\n\r\\()% \t\f";
-	static const int near_edges[] = {62, 63, 64, 65, 126, 127, 128, 129};
+	static const int near_edges[] = {run_block - 2, run_block - 1, run_block, run_block + 1,
+	    2 * run_block - 2, 2 * run_block - 1, 2 * run_block, 2 * run_block + 1};
 	std::mt19937 rng(11);
 	int differ = 0;
 	for (int kind = 0; kind < run_kinds; kind++) {
 		const run_rules &rules = text_runs[kind];
 		for (int trial = 0; trial < 100000; trial++) {
-			std::string in(1 + rng() % 160, 'a');
+			std::string in(1 + rng() % (5 * run_block / 2), 'a');
 			for (int i = static_cast<int>(rng() % 5); i > 0; i--) {
 				std::size_t at = rng() % 2 ? near_edges[rng() % 8] : rng();
 				in[at % in.size()] = special[rng() % (sizeof special - 1)];
@@ -55,7 +56,7 @@ void check_runs(const char *name, run_copier (*copier)(const run_rules &))
 			std::size_t readable = in.size(), n = 1 + rng() % readable;
 			if (rng() % 2)
 				readable = n;
-			int from = static_cast<int>(rng() % 2 ? rng() % 79 : 78 - rng() % 12);
+			int from = static_cast<int>(rng() % 2 ? rng() % (column_limit + 1) : column_limit - rng() % 12);
 			std::string want(n + run_slack, '?'), got(want);
 			int want_column = from, got_column = from;
 			auto bytes = reinterpret_cast<const unsigned char *>(in.data());
