@@ -59,6 +59,10 @@ for edge in 4096 8192 16384 32768 65536 131072; do
 		printf '\r\nyz\x80\x03'
 	} >"$work/in"
 	expect 0 "$(cat "$work/lines")\\nyz\\n" ''
+	check "A string of 63 letters and a backslash that ends at offset $edge of a file escapes the \")\" after it."
+	head -c $((edge - 71)) "$work/lines" >"$work/head" # so the "(" is at edge - 65
+	{ printf '\x80\x01%b' "$(le32 $((edge + 101)))"; cat "$work/head"; printf '(%s\\) x) %%%s\n\x80\x03' "$(rep a 63)" "$(rep y 100)"; } >"$work/in"
+	expect 0 "$(cat "$work/head")($(rep a 63)\\\\) x) %$(rep y 5)\\n%$(rep y 76)\\n%$(rep y 19)\\n" ''
 done
 
 # Lines that reach the limit at each letter of currentfile, some with the

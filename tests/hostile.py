@@ -179,15 +179,18 @@ def reader_goes_away():
 
 
 def state(p):
+    """The program's state, Z once it has ended, reaped or not."""
+    if p.returncode is not None:
+        return "Z"
     with open(f"/proc/{p.pid}/stat") as f:
         return f.read().rpartition(")")[2].split()[0]
 
 
-def stop_and_continue(p, fd):
+def stop_and_continue(p, fd, reading=False):
     """Once the program sleeps with output queued on fd that nobody reads,
-    stops it and lets it go on."""
+    or, reading, with all its input on fd taken, stops it and lets it go on."""
     queued, before = array.array("i", [0]), -1
-    while state(p) != "Z" and not (state(p) == "S" and before == queued[0] > 0):
+    while state(p) != "Z" and not (state(p) == "S" and before == queued[0] and (queued[0] == 0) == reading):
         before = queued[0]
         time.sleep(0.05)
         fcntl.ioctl(fd, termios.FIONREAD, queued)
@@ -198,39 +201,53 @@ def stop_and_continue(p, fd):
 
 
 def output_path():
-    """Output that a reader takes late: on a non-blocking pipe the program
-    fails with a write error, and a stop and a continue while it waits on a
-    pipe, or twice on a socket with a send timeout, lose and repeat nothing."""
+    """Output taken late and input that comes late. A non-blocking pipe's
+    reader that comes only at the end gets a write error; one that comes
+    while the program waits for input, that or all the output. Stops while
+    it waits on a pipe, on a socket with a send timeout, or on a read from a
+    socket with a receive timeout, which then fails with EINTR, lose nothing."""
     body = os.urandom(150_000)
+    font = bytes([0x80, 2]) + len(body).to_bytes(4, "little") + body + b"\x80\x03"
     path = os.path.join(work, "binary.pfb")
     with open(path, "wb") as f:
-        f.write(bytes([0x80, 2]) + len(body).to_bytes(4, "little") + body + b"\x80\x03")
-    want = subprocess.run([program, path], stdout=subprocess.PIPE).stdout
+        f.write(font)
+    want = run(font)[1]
     sock = socket.socketpair()
     sock[1].setsockopt(socket.SOL_SOCKET, socket.SO_SNDTIMEO, struct.pack("ll", 60, 0))
-    for what, (ours, theirs), nonblocking, stops in [
-            ("a non-blocking pipe whose reader is late", os.pipe(), True, 0),
-            ("a stop and a continue while blocked on a pipe", os.pipe(), False, 1),
+    # With a cut, the input comes on a socket: that many bytes, then the
+    # rest once the program waits for it, past its second write here.
+    for what, (ours, theirs), nonblocking, stops, cut in [
+            ("a non-blocking pipe whose reader is late", os.pipe(), True, 0, 0),
+            ("a non-blocking pipe whose reader comes before the end", os.pipe(), True, 0, 140_006),
+            ("a stop and a continue while blocked on a pipe", os.pipe(), False, 1, 0),
             ("stops and continues while blocked on a socket with a send timeout",
-             (sock[0].detach(), sock[1].detach()), False, 2)]:
+             (sock[0].detach(), sock[1].detach()), False, 2, 0),
+            ("a stop and a continue while a read waits", os.pipe(), False, 0, 1000)]:
         os.set_blocking(theirs, not nonblocking)
-        p = subprocess.Popen([program, path], stdout=theirs, stderr=subprocess.PIPE)
+        source, sink = socket.socketpair()
+        sink.setsockopt(socket.SOL_SOCKET, socket.SO_RCVTIMEO, struct.pack("ll", 60, 0))
+        p = subprocess.Popen([program] if cut else [program, path], stdin=sink, stdout=theirs,
+                             stderr=subprocess.PIPE)
         os.close(theirs)
         for _ in range(stops):
             stop_and_continue(p, ours)
-        if nonblocking:
+        out = b""
+        if cut:
+            source.sendall(font[:cut])
+            stop_and_continue(p, sink.fileno(), reading=True)
+            out = os.read(ours, 1 << 20) if nonblocking else b""
+            source.sendall(font[cut:])
+            source.close()
+        elif nonblocking:
             p.wait()
         with os.fdopen(ours, "rb") as f:
-            out = f.read()
+            out += f.read()
         err = p.stderr.read().decode("latin-1")
         p.wait()
-        if nonblocking:
-            check(what, p.returncode == 1 and (message(err) or "").startswith("write error: "),
-                  f"status {p.returncode}, stderr {err!r}")
-        else:
-            check(what, p.returncode == 0 and out == want and err == "",
-                  f"status {p.returncode}, {len(out)} bytes of {len(want)}, "
-                  f"{'the same' if out == want else 'others'}, stderr {err!r}")
+        whole = p.returncode == 0 and out == want and err == ""
+        failed = p.returncode == 1 and (message(err) or "").startswith("write error: ")
+        check(what, failed if nonblocking and not cut else whole or nonblocking and failed,
+              f"status {p.returncode}, {len(out)} bytes of {len(want)}, stderr {err!r}")
 
 
 def main():

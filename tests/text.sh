@@ -53,6 +53,7 @@ for eol in '\n' '\r' '\r\n'; do
 	inside the word|$(rep a 70) currentfile eexec
 	just after the word|$(rep a 66) currentfile eexec
 	on a second blank after it|$(rep a 65) currentfile  eexec
+	on a space after a tab after it|$(rep a 65) currentfile\t eexec
 	on blanks that run far past it|$(rep a 70) currentfile$(rep ' ' 90)eexec
 	on the blanks after the word at the packet's start|currentfile$(rep ' ' 68)eexec
 	TABLE
@@ -105,6 +106,8 @@ text 'A backslash after octal digits starts another escape.' \
 	"(\\\\101\\\\()%${a100}" "(\\\\101\\\\()%$(rep a 69)\\n%$(rep a 31)\\n"
 text 'A fourth digit after three octal digits is an ordinary byte: it takes the continuation.' \
 	"($(rep a 73)\\\\1234)" "($(rep a 73)\\\\123\\\\\\n4)\\n"
+text 'So is a fourth digit of an escape at column 75, which goes a byte at a time.' \
+	"($(rep a 74)\\\\1234)" "($(rep a 74)\\\\123\\\\\\n4)\\n"
 text 'A letter escaped is no octal digit: the digits after it take the continuation.' \
 	"($(rep a 74)\\\\n12)" "($(rep a 74)\\\\n1\\\\\\n2)\\n"
 text 'A backslash as the last byte of a packet ends the output with a line feed.' \
