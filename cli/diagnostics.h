@@ -16,9 +16,9 @@ extern const char *program_name;
 [[noreturn]] void end_run(int status);
 
 // Every run ends in this routine, with the status and the message to report
-// (null for none). The program's own flushes standard output and exits; a
-// test harness may put in one that ends a single conversion instead. It must
-// not return.
+// (null for none); it must not return. It is set before the run starts: the
+// program's writes out standard output and exits, and a test harness may set
+// one that ends a single conversion instead.
 using run_ender = void (*)(int status, const char *message);
 extern run_ender end_of_run;
 

@@ -1,6 +1,9 @@
 // segtoasc: writes a segmented (binary) Type 1 font as PostScript program
 // text on standard output.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <getopt.h>
 #ifdef _WIN32
 #include <fcntl.h>
@@ -22,6 +25,29 @@ const option long_options[] = {
 	{nullptr, 0, nullptr, 0},
 };
 
+// Ends the run: writes out what is left of standard output, reports the
+// message and exits. A write that fails there, or that the C library met
+// before, writing the version or usage line, and noted only in its error
+// flag, is reported as a write error with status 1 in place of the run's own
+// message, unless the run already fails with status 1.
+void exit_process(int status, const char *message)
+{
+	char text[128];
+
+	bool written = flush_output();
+	if (written && (std::ferror(stdout) != 0 || std::fclose(stdout) == EOF))
+		written = false;
+	if (!written && status != 1) {
+		std::snprintf(text, sizeof text, "write error: %s",
+		    std::strerror(errno));
+		message = text;
+		status = 1;
+	}
+	if (message != nullptr)
+		std::fprintf(stderr, "%s: %s\n", program_name, message);
+	std::exit(status);
+}
+
 void print_usage(std::FILE *stream)
 {
 	std::fprintf(stream, "usage: %s [-v] [pfb_file]\n", program_name);
@@ -31,6 +57,7 @@ void print_usage(std::FILE *stream)
 
 int main(int argc, char *argv[])
 {
+	end_of_run = exit_process;
 	if (argc > 0)
 		program_name = argv[0];
 

@@ -5,15 +5,13 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "cli/diagnostics.h"
-
 namespace {
 
 unsigned char in_buffer[buffer_size];
 char out_area[output_history + buffer_size];
 char *const out_buffer = out_area + output_history;
 
-// The output starts at the start of a line.
+// Before the first byte, the output history reads as line feeds.
 void start_history() noexcept
 {
 	std::memset(out_area, '\n', output_history);
@@ -23,6 +21,8 @@ void start_history() noexcept
 int in_fd = 0;
 bool in_ended;
 
+// Writes all of data to standard output, going on after a short or an
+// interrupted write.
 bool write_fd(const char *data, std::size_t size)
 {
 	while (size > 0) {

@@ -4,7 +4,11 @@
 #ifndef CONVERT_BYTE_IO_H
 #define CONVERT_BYTE_IO_H
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+
+#include "cli/diagnostics.h"
 
 // Input is read, and output written, at most this many bytes at a time.
 constexpr std::size_t buffer_size = std::size_t{128} * 1024;
@@ -12,21 +16,21 @@ constexpr std::size_t buffer_size = std::size_t{128} * 1024;
 // What read_byte returns once the input is used up; no byte has this value.
 constexpr int end_of_input = -1;
 
+// The input read and not yet taken, and the free part of the output buffer:
+// both from next up to end.
 struct input_buffer {
-	const unsigned char *next;
-	const unsigned char *end;
+	const unsigned char *next, *end;
 };
-
 struct output_buffer {
-	char *next;
-	char *end;
+	char *next, *end;
 };
 
 extern input_buffer input;
 extern output_buffer output;
 
-// Slow paths of the routines below: reading more input, false at end of
-// input; writing out a full buffer.
+// The slow paths of the inline routines below. refill_input reads more
+// input and returns false at its end; drain_output writes out a full
+// buffer, or ends the run with a write error.
 bool refill_input();
 void drain_output();
 
@@ -58,6 +62,24 @@ inline int read_byte()
 	return fill_input() ? *input.next++ : end_of_input;
 }
 
+// Passes the next length bytes of input to take(bytes, n), in pieces as they
+// lie in the input buffer. If the input ends first, the packet is short:
+// the run ends with fatal_error(message).
+template <typename Take>
+void read_packet(std::int32_t length, const char *message, Take &&take)
+{
+	for (std::int32_t remaining = length; remaining > 0;) {
+		if (!fill_input())
+			fatal_error(message);
+		std::size_t n = std::min(static_cast<std::size_t>(input.end - input.next),
+		    static_cast<std::size_t>(remaining));
+		const unsigned char *bytes = input.next;
+		input.next += n;
+		take(bytes, n);
+		remaining -= static_cast<std::int32_t>(n);
+	}
+}
+
 inline void write_byte(int c)
 {
 	if (output.next == output.end)
@@ -65,11 +87,14 @@ inline void write_byte(int c)
 	*output.next++ = static_cast<char>(c);
 }
 
-// The last bytes written stay readable before output.next, across flushes,
-// this many of them; before the first byte there are line feeds.
+// The last output_history bytes written can be read back just before
+// output.next, even after a flush; before any byte is written they read as
+// line feeds, as if the output began after a line end.
 constexpr std::size_t output_history = 128;
 
-// Room for n more bytes of output at output.next; n is at most output_room.
+// Makes room for n more bytes at output.next, writing out the buffer first
+// if it has less, and returns output.next. A caller reserves at most
+// output_room bytes at a time.
 constexpr std::size_t output_room = 4096;
 inline char *reserve_output(std::size_t n)
 {

@@ -1,15 +1,14 @@
 // Walks the packets of a segmented font and writes binary packets as hex.
 #include "convert/packet_stream.h"
 
+#include "convert/byte_io.h"
 #include "convert/hex_lines.h"
 #include "convert/text_packet.h"
 
 namespace {
 
 constexpr int packet_marker = 0x80;
-constexpr int text_packet = 1;
-constexpr int binary_packet = 2;
-constexpr int end_packet = 3;
+enum packet_type { text_packet = 1, binary_packet = 2, end_packet = 3 };
 
 // Chosen at the first binary packet, so that starting the program costs
 // nothing.

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <limits>
 
-#include "convert/packet_stream.h"
+#include "convert/byte_io.h"
 #include "convert/text_runs.h"
 
 namespace {
