@@ -5,14 +5,16 @@
 
 #include <cstddef>
 
-// A line: a line feed (ending the line before it), then 32 bytes as 64 digits.
+// A line as write_lines writes it: a line feed, which ends the line before,
+// then hex_line_bytes bytes, two digits each.
 constexpr int hex_line_bytes = 32;
 constexpr std::size_t hex_line_size = 1 + 2 * hex_line_bytes;
 
 // Writes 2 * n lowercase hexadecimal digits at out for n bytes at in.
 void write_hex(char *out, const unsigned char *in, std::size_t n);
 
-// Writes lines * hex_line_size bytes at out for lines * 32 bytes at in.
+// Writes lines * hex_line_size bytes at out for lines * hex_line_bytes
+// bytes at in.
 using line_writer = void (*)(char *out, const unsigned char *in, std::size_t lines);
 
 void write_lines(char *out, const unsigned char *in, std::size_t lines);

@@ -32,7 +32,8 @@ struct lexical_state {
 	bool in_comment = false;
 };
 
-// Compares every field: the bindings stop the build if one is added.
+// Compares every field. The structured bindings name each one, so a field
+// added later stops the build here until it is compared too.
 constexpr bool operator==(const lexical_state &a, const lexical_state &b)
 {
 	const auto &[a_depth, a_comment] = a;
@@ -44,7 +45,7 @@ struct reflow {
 	where at = where::text;
 	int digits = 0; // octal digits of the escape so far
 	lexical_state lexical;
-	int column = 0; // characters on the line, as start_line counts them
+	int column = 0; // the line's characters, counted as start_line says
 };
 
 constexpr bool is_line_end(int c)
@@ -74,9 +75,9 @@ constexpr bool may_continue(const lexical_state &s)
 	return s.string_depth > 0;
 }
 
-// Parentheses outside comments open and close strings; "%" outside strings
-// starts a comment, and a line end or a form feed ends it. Escapes are taken
-// apart from this, by step.
+// Parentheses outside comments open and close strings; "%" at depth 0
+// starts a comment, and a line end or a form feed ends it. Escapes are not
+// taken here but by step, which keeps the escaped byte from lex.
 constexpr void lex(lexical_state &s, int c)
 {
 	if (c == '(' && !s.in_comment)
@@ -89,7 +90,7 @@ constexpr void lex(lexical_state &s, int c)
 		s.in_comment = false;
 }
 
-// The state after the text, from a packet's start.
+// The lexical state after text read from a packet's start.
 constexpr lexical_state after(const char *text)
 {
 	lexical_state s;
@@ -104,10 +105,11 @@ void put(reflow &r, int c)
 	r.column++;
 }
 
-// Ends the output line. The column of the next counts the line end as one
-// character, as the output always has, but not the line end of a blank
-// break: so the first line of a packet and a line after a blank break carry
-// 78 characters before a break, the others 77.
+// Ends the output line. The new line's column starts at 1, as if the line
+// end were a character on it, or at 0 after a blank break (counted false),
+// as at a packet's start. A line is broken once its column reaches
+// column_limit, so a packet's first line and a line after a blank break
+// take 78 characters before a break, and the others 77.
 void start_line(reflow &r, bool counted)
 {
 	write_byte('\n');
@@ -138,11 +140,14 @@ void continue_comment(reflow &r, int c)
 	put(r, c);
 }
 
-// Whether the output line ends in the token currentfile and blanks after it,
-// the token at the start of the line or after a blank: font readers look for
-// "currentfile eexec" on one line, so no blank break parts it. In a token
-// past the limit, a blank before is one kept so; elsewhere the blanks are
-// those of a line below the limit, which the output history holds.
+// Whether the output line ends in the token currentfile and blanks after
+// it, with the token at the start of the line or after a blank. Font
+// readers look for "currentfile eexec" on one line, so these blanks take no
+// blank break. Inside a token past the limit, a blank is written only after
+// currentfile, so a blank written last settles it. Elsewhere the line is
+// below the limit and ends in fewer than column_limit + 2 blanks: the walk
+// back over them stops there, so that it and the word before them stay
+// within the output history.
 bool after_currentfile(const reflow &r)
 {
 	static constexpr char word[] = "currentfile";
@@ -183,9 +188,9 @@ void take(reflow &r, int c)
 		r.at = where::escape;
 		return;
 	}
-	// Only a byte inside the string on both of its sides takes a string
-	// continuation: before the "(" that opens it, a backslash-newline would
-	// not be read as nothing.
+	// Only a byte with the string open on both of its sides takes a string
+	// continuation. Before the "(" that opens it, a backslash-newline would
+	// stand outside the string, where it is not read as nothing.
 	bool was_open = may_continue(r.lexical);
 	lex(r.lexical, c);
 	if (is_line_end(c))
@@ -240,9 +245,9 @@ void step(reflow &r, int c)
 	take(r, c);
 }
 
-// The bytes that end a run where the reflow stands: those step does more
-// with than write them and count their column. An LF passes, in code and in
-// strings.
+// The bytes that end a run where the reflow stands: those that step does
+// more with than write and count. In code and in a string an LF is not one
+// of them: the run copies it and sets the column to 1.
 constexpr byte_set run_ends(where at, lexical_state s)
 {
 	byte_set ends;
@@ -258,18 +263,29 @@ constexpr byte_set run_ends(where at, lexical_state s)
 
 } // namespace
 
-// The runs below the limit, where a string's escapes are copied whole, and
-// in a token, where no column is counted. A depth of 1 stands for every
-// depth but 0, where the same bytes end a run; a token stands at depth 0 or
-// below, where "%" may start a comment.
+// The rules of each kind of run. Code, string and comment runs stand below
+// the limit and count the column, and a string run copies escapes whole. Its
+// stop set, made at depth 1, serves every depth but 0, negative ones too:
+// there the same bytes change the state, and a backslash escapes. A token
+// run stands outside strings and comments, at depth 0 or below, and counts
+// no column. Its set, made at depth 0, takes no escapes, as a token past the
+// limit has none, and stops at "%", which below depth 0 only costs a step.
 constexpr run_rules text_runs[run_kinds] = {
 	{run_ends(where::text, after("")), column_limit, -1, 0},
 	{run_ends(where::text, after("(")), column_limit, '\\', 1 + octal_digits},
 	{run_ends(where::text, after("%")), column_limit, -1, 0},
 	{run_ends(where::token, after("")), std::numeric_limits<int>::max(), -1, 0},
 };
-static_assert(text_runs[string_run].limit > run_block + text_runs[string_run].reach,
-    "a line that starts in a block must not reach the limit in it, nor an escape");
+
+// The run copiers find where a line reaches the limit only on a block's
+// first line, and keep out of a run an escape that could reach it: every
+// kind of run needs a limit beyond a block and an escape's reach.
+static_assert([] {
+	for (const run_rules &rules : text_runs)
+		if (rules.limit <= run_block + rules.reach)
+			return false;
+	return true;
+}(), "a line that starts in a block must not reach the limit in it, nor an escape");
 
 namespace {
 

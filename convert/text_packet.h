@@ -16,7 +16,8 @@ constexpr int column_limit = 78;
 // The octal digits an escape in a string may have after its backslash.
 constexpr int octal_digits = 3;
 
-// The rules of the runs the writer copies, for each place a run stands in.
+// The rules of each kind of run the writer copies: in code, in a string, in
+// a comment, and in a token past the limit.
 enum run_kind { code_run, string_run, comment_run, token_run, run_kinds };
 extern const run_rules text_runs[run_kinds];
 

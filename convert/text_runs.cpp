@@ -9,7 +9,9 @@
 #include <immintrin.h>
 #endif
 
-// Bytes are copied up to the next one that needs a look, or to the limit.
+// Eight bytes at a time while none of them is in the stop set, then byte by
+// byte up to a stop byte or the limit. An LF or a whole escape found there
+// is copied, and the run goes on.
 std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
     std::size_t /*readable*/, const run_rules &rules, int &column)
 {
@@ -31,7 +33,7 @@ std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
 		} else if (k + 1 < n && in[k] == rules.escape && column + rules.reach <= rules.limit) {
 			out[k++] = static_cast<char>(rules.escape);
 			column++;
-			if (in[k] != '\r') { // which the next round stops at
+			if (in[k] != '\r') { // an escaped CR is left to the next round's stop
 				out[k] = static_cast<char>(in[k]);
 				column = in[k++] == '\n' ? 1 : column + 1;
 			}
@@ -43,25 +45,26 @@ std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
 
 namespace {
 
-// A block of bytes, a bit a byte: those in the rules' stop set, the LFs, the
-// rules' escape bytes and the CRs. A routine for a vector unit makes these;
-// the rest of a run is the same for all.
+// A block of run_block bytes as masks, bit i for byte i: the bytes in the
+// stop set, the LFs, the escape bytes and the CRs. A vector unit's routine
+// makes these; what a run makes of them is the same for all.
 struct block_bits {
 	std::uint64_t ends, lfs, escapes, crs;
 };
 
-// The column after the first count bytes of a block: counted on from the
-// last LF among them, or from the column before the block.
+// The column after the first count bytes of a block: counted from the last
+// LF among them, or on from column, the column before the block.
 inline int column_after(int count, std::uint64_t lfs, int column)
 {
 	lfs &= count < run_block ? (std::uint64_t{1} << count) - 1 : ~std::uint64_t{0};
 	return lfs != 0 ? count - (63 - __builtin_clzll(lfs)) : column + count;
 }
 
-// The bytes that the escape bytes escape: each one that is not escaped
-// itself escapes the next. A run of them is told odd from even by the carry
-// of an addition, as simdjson finds escaped quotes. carried says that the
-// first byte is escaped, and is left saying whether the next block's is.
+// The bytes escaped by the escape bytes of a block. An escape byte that is
+// not escaped itself escapes the byte after it, so in a run of them every
+// second one does; one addition over the block tells which, as simdjson
+// finds escaped quotes. carried is 1 when the last byte of the block before
+// escapes this block's first byte, and is set so for the next block.
 inline std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
 {
 	constexpr std::uint64_t even = 0x5555555555555555;
@@ -72,11 +75,13 @@ inline std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
 	return (even ^ sum << 1) & follows;
 }
 
-// The bytes of a block that a run ends before, left bytes from the run's
-// end: a stop byte, but not an escape's second byte unless it is a CR; an
-// escape that may reach the limit, or whose second byte lies past the run;
-// the byte the first line reaches the limit at (lines after an LF in a
-// block are too short to); the bytes past the run.
+// The bytes of a block that the run ends before, as a mask; the run ends
+// left bytes after the block's start. They are the stop bytes, but not an
+// escape's second byte unless it is a CR; an escape that could reach the
+// limit, or whose second byte is past the run; the byte at which the
+// block's first line reaches the limit (a line that starts after an LF in
+// the block cannot reach it there, as the limit exceeds a block); and the
+// bytes past the run.
 template <bool escapes>
 inline std::uint64_t stops(const block_bits &b, std::size_t left, const run_rules &rules,
     int column, std::uint64_t &carried)
@@ -101,12 +106,14 @@ inline std::uint64_t stops(const block_bits &b, std::size_t left, const run_rule
 	return ends;
 }
 
-// The last block of the readable bytes, and past them bytes past the run:
-// not on the stack, where every run would pay for a stack protector check.
+// A block that would be read past the readable bytes is read from a copy
+// here instead: those bytes, then whatever an earlier copy left, which lies
+// past the run, where stops ends it. Not on the stack, where every run
+// would pay for a stack protector check.
 unsigned char last[run_block];
 
 // A run a block at a time: look copies a block to the output and gives its
-// bits; the run ends at the first byte that stops says.
+// masks, and the run ends at the first byte that stops marks.
 template <bool escapes, typename Look>
 inline std::size_t copy_blocks(const Look &look, char *out, const unsigned char *in,
     std::size_t n, std::size_t readable, const run_rules &rules, int &column_io)
@@ -146,7 +153,7 @@ __attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, __m256
 // for the others.
 struct look_avx2 {
 	__m256i first, second, lf, cr, escape;
-	bool two; // the second table is not all 0x80
+	bool two; // whether the second table has any entry
 
 	__attribute__((target("avx2"))) explicit look_avx2(const run_rules &rules)
 	{
@@ -172,8 +179,8 @@ struct look_avx2 {
 	}
 };
 
-// Everything inlined into one routine that may use AVX2; escapes get a
-// routine of their own.
+// The AVX2 run copier: everything inlined into one routine compiled for
+// AVX2, with an instance of its own for runs that copy escapes.
 template <bool escapes>
 __attribute__((target("avx2,bmi"), flatten)) std::size_t copy_run_avx2(char *out,
     const unsigned char *in, std::size_t n, std::size_t readable,

@@ -5,17 +5,21 @@
 
 #include <cstddef>
 
-// Not constexpr: a call stops the compilation of a byte set, and its name
-// says why.
+// Called where a byte set cannot be built. They are not constexpr, so a
+// call while the compiler builds a set stops the build, naming the reason.
 inline void stop_byte_not_below_0x80() {}
 inline void stop_set_needs_a_third_table() {}
 
-// The bytes that end a run, below 0x80: a table of all bytes, which also
-// marks an LF not in the set, and two tables by the low four bits, where a
-// byte is in the set when one gives it back.
+// A set of bytes below 0x80 that end a run, kept two ways. For the plain
+// copier, has[c] is 1 for a byte in the set and 2 for an LF that is not.
+// For a vector unit, by_low is two tables of 16 entries: a byte c is in the
+// set when either holds c at index c & 15. An empty entry holds 0x80, which
+// no byte below 0x80 equals, so a lookup must match no byte from 0x80 up:
+// x86's shuffle gives 0 for those, but a lookup by c & 15 alone would match
+// the byte 0x80 with an empty entry, and must mask such bytes out.
 struct byte_set {
-	unsigned char has[256]; // 1 in the set, 2 an LF not in it
-	unsigned char by_low[32]; // 0x80 for none
+	unsigned char has[256];
+	unsigned char by_low[32];
 
 	constexpr byte_set() : has(), by_low()
 	{
@@ -39,13 +43,13 @@ struct byte_set {
 // Runs are found a block of this many bytes at a time.
 constexpr int run_block = 64;
 
-// What a run may copy where the reflow stands. It ends before a byte in
-// ends, and before a byte other than LF that the column has reached limit
-// for: an LF sets the column to 1, any other byte adds 1. Where escape is a
-// byte, it and the byte after it are copied together, and that byte never
-// ends the run unless it is a CR; but the run ends before an escape that may
-// take reach bytes up to the limit, or whose second byte lies past the run.
-// The limit is more than a block and reach.
+// What a run may copy where the reflow stands. A run ends before a byte in
+// ends, and before any byte but an LF once the column has reached limit; an
+// LF sets the column to 1, every other byte adds 1. If escape is a byte (a
+// backslash in a string), it is copied together with the byte after it,
+// which ends no run unless it is a CR. But a run ends before an escape that
+// could reach the limit within reach bytes, or whose second byte is not in
+// the run. limit must exceed run_block + reach.
 struct run_rules {
 	byte_set ends;
 	int limit;
@@ -53,10 +57,10 @@ struct run_rules {
 	int reach;
 };
 
-// Copies the bytes at in to out up to the first the rules end the run at,
-// at most n of them, counts their column on from column, and returns how
-// many. It may read up to readable bytes at in (at least n) and write up to
-// n + run_slack bytes at out.
+// Copies bytes from in to out until the rules end the run, at most n of
+// them, and returns how many it copied, with column counted on over them.
+// It may read up to readable bytes at in (readable is at least n), and write
+// up to n + run_slack bytes at out.
 constexpr std::size_t run_slack = 63;
 using run_copier = std::size_t (*)(char *out, const unsigned char *in,
     std::size_t n, std::size_t readable, const run_rules &rules, int &column);

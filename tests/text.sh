@@ -127,9 +127,10 @@ text 'A string the blank break opens is continued as a string.' \
 text 'A comment the blank break opens is continued as a comment.' \
 	"${a80}%x y" "${a80}%\\n%x y\\n"
 
-# Runs of plain bytes are copied in blocks of 32: the byte that ends a run is
-# taken wherever it stands in a block. A ")" missed would leave "%" in the
-# string and the long comment after it would be continued as a string.
+# Runs of plain bytes are copied in blocks of 64, or 8 at a time by the
+# plain copier: the byte that ends a run is taken wherever it stands in a
+# block. A ")" missed would leave "%" in the string and the long comment
+# after it would be continued as a string.
 for n in 30 31 32 33 63 64; do
 	b=$((75 - n)) rest=$((25 + n))
 	if [ $rest -le 76 ]; then tail="%$(rep b $rest)"; else tail="%$(rep b 76)\\n%$(rep b $((rest - 76)))"; fi
