@@ -31,8 +31,9 @@ __attribute__((target("avx2"))) void write_lines_avx2(char *out,
     const unsigned char *in, std::size_t lines)
 {
 	const __m256i low_nibble = _mm256_set1_epi8(0x0f);
-	const __m256i table = _mm256_broadcastsi128_si256(
-	    _mm_loadu_si128(reinterpret_cast<const __m128i *>("0123456789abcdef")));
+	const __m256i table = _mm256_setr_epi8('0', '1', '2', '3', '4', '5',
+	    '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f', '0', '1', '2', '3',
+	    '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
 	for (; lines > 0; lines--, out += hex_line_size, in += hex_line_bytes) {
 		// The line's quarters in the order 0 2 1 3, so that the digits of
 		// its first half and of its second come out of one unpacking each.
