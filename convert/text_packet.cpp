@@ -109,7 +109,7 @@ void put(reflow &r, int c)
 // end were a character on it, or at 0 after a blank break (counted false),
 // as at a packet's start. A line is broken once its column reaches
 // column_limit, so a packet's first line and a line after a blank break
-// take 78 characters before a break, and the others 77.
+// take column_limit characters before a break, and the others one fewer.
 void start_line(reflow &r, bool counted)
 {
 	write_byte('\n');
