@@ -36,17 +36,14 @@ void spill(const std::string &path, const std::string &data)
 	std::ofstream(path, std::ios::binary) << data;
 }
 
-// Runs the program with the input on standard input, a pipe as large as
-// its reads: each chunk ends where a cut is, and is read before the next is
-// written, so that the program's reads end there and at its read size.
+// Runs the program with the input on standard input, a pipe: each chunk
+// ends where a cut is, and is read before the next is written, so that the
+// program's reads end there.
 model_result run(const std::string &input, const std::vector<std::size_t> &cuts, std::string &err)
 {
 	int in[2];
 	if (pipe(in) != 0)
 		return {"", 128, ""};
-#ifdef F_SETPIPE_SZ
-	fcntl(in[1], F_SETPIPE_SZ, static_cast<int>(buffer_size));
-#endif
 	pid_t pid = fork();
 	if (pid == 0) {
 		int out = open((dir + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

@@ -235,7 +235,8 @@ def output_path():
         if cut:
             source.sendall(font[:cut])
             stop_and_continue(p, sink.fileno(), reading=True)
-            out = os.read(ours, 1 << 20) if nonblocking else b""
+            if nonblocking:
+                out = os.read(ours, 1 << 20)
             source.sendall(font[cut:])
             source.close()
         elif nonblocking:
