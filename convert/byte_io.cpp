@@ -85,16 +85,17 @@ void write_to(output_sink s)
 	start_history();
 }
 
-bool flush_output()
+bool flush_output(std::size_t keep)
 {
-	std::size_t size = static_cast<std::size_t>(output.next - out_buffer);
-	std::memmove(out_area, output.next - output_history, output_history);
-	output.next = out_buffer;
-	return size == 0 || sink(out_buffer, size);
+	std::size_t size = static_cast<std::size_t>(output.next - out_buffer) - keep;
+	bool written = size == 0 || sink(out_buffer, size);
+	std::memmove(out_buffer + keep - output_history, output.next - output_history, output_history);
+	output.next = written ? out_buffer + keep : out_buffer;
+	return written;
 }
 
 void drain_output()
 {
-	if (!flush_output())
+	if (!flush_output(output_history))
 		stream_error("write error");
 }

@@ -45,9 +45,10 @@ void read_from_memory(const unsigned char *data, std::size_t size);
 using output_sink = bool (*)(const char *data, std::size_t size);
 void write_to(output_sink sink);
 
-// Writes out the buffered output. On failure the output is dropped, errno
-// tells why and the result is false.
-bool flush_output();
+// Writes out the buffered output but for its last keep bytes, which stay
+// buffered. On failure all of it is dropped, errno tells why and the result
+// is false.
+bool flush_output(std::size_t keep = 0);
 
 // Makes sure at least one byte is buffered; false at end of input, which
 // stays once met.
@@ -88,9 +89,10 @@ inline void write_byte(int c)
 }
 
 // The last output_history bytes written can be read back just before
-// output.next, even after a flush; before any byte is written they read as
-// line feeds, as if the output began after a line end.
-constexpr std::size_t output_history = 128;
+// output.next, even after a flush, and taken back by moving output.next back
+// over them: a full buffer is written out but for them. Before any byte is
+// written they read as line feeds, as if the output began after a line end.
+constexpr std::size_t output_history = 256;
 
 // Makes room for n more bytes at output.next, writing out the buffer first
 // if it has less, and returns output.next. A caller reserves at most
