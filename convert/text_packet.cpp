@@ -140,27 +140,30 @@ void continue_comment(reflow &r, int c)
 	put(r, c);
 }
 
+// Whether the output history before p ends in the token word and blanks
+// after it, with the token at the start of a line or after a blank; p is
+// moved back over the blanks. A line ends in at most column_limit blanks,
+// but for those after currentfile past the limit, so the walk stops after
+// column_limit + 2 and stays within the output history.
+template <std::size_t size>
+bool after_word(char *&p, const char (&word)[size])
+{
+	for (const char *end = p; is_blank(p[-1]) && end - p < column_limit + 2;)
+		p--;
+	constexpr auto n = static_cast<std::ptrdiff_t>(size);
+	return std::memcmp(p + 1 - n, word, size - 1) == 0 && (is_blank(p[-n]) || p[-n] == '\n');
+}
+static_assert(2 * (column_limit + 2) + 1 + sizeof "eexec" <= output_history,
+    "the output history must hold two walks over blanks, a line end and a word");
+
 // Whether the output line ends in the token currentfile and blanks after
-// it, with the token at the start of the line or after a blank. Font
-// readers look for "currentfile eexec" on one line, so these blanks take no
-// blank break. Inside a token past the limit, a blank is written only after
-// currentfile, so a blank written last settles it. Elsewhere the line is
-// below the limit and ends in fewer than column_limit + 2 blanks: the walk
-// back over them stops there, so that it and the word before them stay
-// within the output history.
+// it. Font readers look for "currentfile eexec" on one line, so these blanks
+// take no blank break. Inside a token past the limit, a blank is written
+// only after currentfile, so a blank written last settles it.
 bool after_currentfile(const reflow &r)
 {
-	static constexpr char word[] = "currentfile";
-	constexpr std::ptrdiff_t length = sizeof word - 1, blanks = column_limit + 2;
-	static_assert(blanks + length + 1 <= static_cast<std::ptrdiff_t>(output_history),
-	    "the output history must hold a line of blanks and the word");
-	const char *p = output.next;
-	if (r.at == where::token && is_blank(p[-1]))
-		return true;
-	while (is_blank(p[-1]) && output.next - p < blanks)
-		p--;
-	return std::memcmp(p - length, word, length) == 0
-	    && (is_blank(p[-1 - length]) || p[-1 - length] == '\n');
+	char *p = output.next;
+	return (r.at == where::token && is_blank(p[-1])) || after_word(p, "currentfile");
 }
 
 // The blank break: a token past the limit runs on as it stands, and the
@@ -330,6 +333,16 @@ void write_text_packet(std::int32_t length)
 		}
 		last = end[-1];
 	});
+	// Font readers take the byte after "currentfile eexec" as its line end.
+	// So where a packet outside strings and comments ends in the token eexec
+	// and blanks, the blanks give way to the packet's line end, and so does a
+	// blank break among them. A line that a break started has as many
+	// characters as its column; so has a packet's first line, but only when
+	// it is the whole packet.
+	char *p = output.next;
+	if (r.lexical == lexical_state{} && (after_word(p, "eexec")
+		|| (output.next - p == r.column && r.column < length && after_word(--p, "eexec"))))
+		output.next = p;
 	// The output ends with a line end. A token still waiting for its blank
 	// is broken there first; so is a packet whose last byte was the blank of
 	// a break, which is no line end itself: both end with an empty line. A

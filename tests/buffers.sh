@@ -65,6 +65,13 @@ for edge in 4096 8192 16384 32768 65536 131072; do
 	expect 0 "$(cat "$work/head")($(rep a 63)\\\\) x) %$(rep y 5)\\n%$(rep y 76)\\n%$(rep y 19)\\n" ''
 done
 
+# A run copies 4033 bytes and a step one more: after 32 of them the last
+# blanks find the output buffer too full, and it is written out but for them.
+check 'Blanks after eexec that end a packet are dropped when the output buffer is written out among them.'
+printf '%b' "$(rep 'xxxxxxx\n' 239)" >"$work/first"; printf '%b' "$(rep 'xxxxxxx\n' 16130)xx\neexec" >"$work/second"
+{ printf '\x80\x01%b' "$(le32 1912)"; cat "$work/first"; printf '\x80\x01%b' "$(le32 129108)"; cat "$work/second"; rep ' ' 60; printf '\x80\x03'; } >"$work/in"
+expect 0 "$(cat "$work/first" "$work/second")\\n" ''
+
 # Lines that reach the limit at each letter of currentfile, some with the
 # output flushed between the letters, come out as they are.
 check 'A text packet larger than the buffers comes out whole.'

@@ -108,8 +108,9 @@ struct text_maker {
 				s += static_cast<char>(pick(256));
 			}
 		}
-		s.resize(static_cast<std::size_t>(length));
-		return s;
+		if (pick(6) == 0) // blanks after eexec end it, as font tools end the clear text
+			s += " eexec" + std::string(static_cast<std::size_t>(pick(4) == 0 ? pick(170) : pick(3)), " \t\f"[pick(3)]);
+		return s.substr(s.size() - static_cast<std::size_t>(length));
 	}
 };
 

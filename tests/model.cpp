@@ -33,14 +33,12 @@ bool octal(int c)
 	return c >= '0' && c <= '7';
 }
 
-// The output ends in the token currentfile, at the start of a line or after
-// a blank, and blanks after it.
-bool after_currentfile(const std::string &out)
+// The token word ends at out[end], at the start of a line or after a blank.
+bool token_at(const std::string &out, std::size_t end, const std::string &word)
 {
-	std::size_t end = out.find_last_not_of(" \t\f");
-	if (end == std::string::npos || end < 10 || out.compare(end - 10, 11, "currentfile") != 0)
-		return false;
-	return end == 10 || blank(out[end - 11]) || out[end - 11] == '\n';
+	std::size_t at = end + 1 - word.size(); // end is npos where there is no such byte
+	return end + 1 >= word.size() && out.compare(at, word.size(), word) == 0
+	    && (at == 0 || blank(out[at - 1]) || out[at - 1] == '\n');
 }
 
 void binary(model &m, long length)
@@ -69,6 +67,7 @@ void text(model &m, long length)
 	bool comment = false;
 	int column = 0;
 	int cur = -2;
+	std::size_t broke = 0; // the output's size after the last blank break
 	auto read = [&] { left--; cur = m.get(); };
 	auto must = [&] { if (cur == eof) throw failure{"end of file in text packet"}; };
 	auto lexical = [&] {
@@ -154,7 +153,7 @@ void text(model &m, long length)
 			column = 3;
 		} else {
 			bool ended = false; // by a string, a comment or a line end
-			while (!blank(cur) || after_currentfile(m.out)) {
+			while (!blank(cur) || token_at(m.out, m.out.find_last_not_of(" \t\f"), "currentfile")) {
 				m.put(cur);
 				if (depth > 0 || comment) {
 					ended = true;
@@ -173,9 +172,16 @@ void text(model &m, long length)
 			if (!ended) {
 				m.put('\n');
 				column = 0;
+				broke = m.out.size();
 			}
 		}
 	}
+	// Blanks after a last token eexec, and one blank break among them, go.
+	std::size_t end = m.out.find_last_not_of(" \t\f");
+	if (end != std::string::npos && end + 1 == broke)
+		end = m.out.find_last_not_of(" \t\f", end - 1);
+	if (blank(cur) && depth == 0 && !comment && token_at(m.out, end, "eexec"))
+		m.out.resize(end + 1);
 	if (cur != '\n')
 		m.put('\n');
 }

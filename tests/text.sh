@@ -60,6 +60,14 @@ for eol in '\n' '\r' '\r\n'; do
 	text "/currentfile is a name, not the token ($eol)." \
 		"$(rep a 66) /currentfile eexec${eol}x" "$(rep a 66) /currentfile\\neexec\\nx\\n"
 done
+# Font readers take the one byte after "currentfile eexec" as its line end.
+for t in 'a space|currentfile eexec ' 'a tab and a space|currentfile eexec\t ' "a break at the limit|$(rep a 66) currentfile eexec  "; do
+	body=${t#*|}
+	text "The blanks after eexec that end a packet are dropped: ${t%%|*}." "$body" "${body%eexec*}eexec\\n"
+done
+for body in 'currentfile eexec \nx' '(eexec ' '% eexec ' '/eexec ' 'xeexec '; do
+	text "Blanks after eexec are kept where eexec is no token or a line end follows: $body." "$body" "$body\\n"
+done
 text 'A closing parenthesis first makes the depth negative: "%" is no comment, and blanks take the breaks.' \
 	") %${a100} b" ") %${a100}\\nb\\n"
 text 'Below depth 0 a backslash escapes a "(", and a "%" at the limit is no comment.' \

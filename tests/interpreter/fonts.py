@@ -72,21 +72,24 @@ def check_fonts(gs, pairs, work):
 
 # Fonts whose clear text is rewritten for the reader check, and the lines
 # that end it there: a line end inside a token past the limit, and the limit
-# on "currentfile".
+# on "currentfile"; each also ended by a blank instead, as font tools write it.
 REWRITTEN = ["lmr10.pfb", "c059013d.pfb", "qhvr.pfb", "cmr10.pfb"]
 ENDINGS = [b"/Pad (" + b"p" * 43 + b") readonly def currentdict end\ncurrentfile eexec\n",
            b"/Pad (" + b"p" * 35 + b") readonly def currentdict end currentfile eexec\n"]
+ENDINGS += [ending[:-1] + b" " for ending in ENDINGS]
 
 
 def rewrite(font, ending, eol, work, name):
     """The font with the last two lines of its clear text replaced by ending,
-    and eol for its line ends; the last stays one byte, as fontTools reads
+    and eol for its line ends; a last one stays one byte, as fontTools reads
     the original only so."""
     with open(font, "rb") as f:
         data = f.read()
     n = int.from_bytes(data[2:6], "little")
     lines = data[6:6 + n].replace(b"\r\n", b"\n").replace(b"\r", b"\n").split(b"\n")
-    body = (b"\n".join(lines[:-3]) + b"\n" + ending).replace(b"\n", eol)[:-len(eol)] + eol[-1:]
+    body = (b"\n".join(lines[:-3]) + b"\n" + ending).replace(b"\n", eol)
+    if ending.endswith(b"\n"):
+        body = body[:-len(eol)] + eol[-1:]
     out = os.path.join(work, name)
     with open(out, "wb") as f:
         f.write(data[:2] + len(body).to_bytes(4, "little") + body + data[6 + n:])
