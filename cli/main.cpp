@@ -61,8 +61,12 @@ int main(int argc, char *argv[])
 	if (argc > 0)
 		program_name = argv[0];
 
+	// With POSIXLY_CORRECT set, the options end at the first operand. Most C
+	// libraries' parsers read the variable themselves; musl's does not, but
+	// every one stops there when asked with "+".
+	const char *short_options = std::getenv("POSIXLY_CORRECT") != nullptr ? "+v" : "v";
 	int ch;
-	while ((ch = getopt_long(argc, argv, "v", long_options, nullptr)) != -1) {
+	while ((ch = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1) {
 		switch (ch) {
 		case 'v':
 			std::printf("Velk segtoasc (tessel) version %s\n",

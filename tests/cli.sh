@@ -36,8 +36,10 @@ A file that cannot be opened is named with the system's error text.|/nonexistent
 A directory opens but cannot be read.|/|1||$P: read error: @text\\n
 TABLE
 
-check 'With POSIXLY_CORRECT the parser stops at the first operand: two operands.'
-POSIXLY_CORRECT=1 expect 1 '' "$usage" nonexistent -v
+for args in 'nonexistent -v' "$work/in --" "$work/in x"; do
+	check "With POSIXLY_CORRECT the options end at the first operand, with any C library: $args is two operands."
+	POSIXLY_CORRECT=1 expect 1 '' "$usage" $args
+done
 
 check 'Without operands, standard input is converted.'
 input T 'abc' E
