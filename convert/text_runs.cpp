@@ -45,6 +45,9 @@ std::size_t copy_run_plain(char *out, const unsigned char *in, std::size_t n,
 
 namespace {
 
+// What the copiers of every vector unit share, built where there is one.
+#if HAVE_COPY_RUN_AVX2
+
 // A block of run_block bytes as masks, bit i for byte i: the bytes in the
 // stop set, the LFs, the escape bytes and the CRs. A vector unit's routine
 // makes these; what a run makes of them is the same for all.
@@ -138,8 +141,6 @@ inline std::size_t copy_blocks(const Look &look, char *out, const unsigned char 
 	column_io = column;
 	return n;
 }
-
-#if HAVE_COPY_RUN_AVX2
 
 // The bytes of a block, a and b, equal to those of x and y, as bits.
 __attribute__((target("avx2"))) std::uint64_t equal(__m256i a, __m256i b, __m256i x, __m256i y)
