@@ -1,0 +1,5 @@
+# Builds a x86_64 macOS program with Zig (.ci/zig.cmake); it cannot run here.
+set(CMAKE_SYSTEM_NAME Darwin)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(zig_target x86_64-macos)
+include(${CMAKE_CURRENT_LIST_DIR}/zig.cmake)
