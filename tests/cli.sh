@@ -26,6 +26,7 @@ The first option that ends the run wins: --help before -v.|--help -v|0|@usage|
 An operand before -v is moved behind it: the version is written.|nonexistent -v|0|$vline|
 An unknown long option gets the parser's message and the usage line, status 1.|--bogus|1||@text\\n@usage|bogus
 An unknown short option likewise.|-x|1||@text\\n@usage|x
+-h is an unknown option too: --help is the long one only.|-h|1||@text\\n@usage|h
 An argument to --version is an error.|--version=1|1||@text\\n@usage|version
 An unknown option before -v gives the usage error.|--bogus -v|1||@text\\n@usage|bogus
 -v before an unknown option answers first.|-v --bogus|0|$vline|
@@ -78,10 +79,11 @@ check 'The version line into a full disk is a write error too.'
 runs 1 "$write_error" '>/dev/full' -v
 check 'A closed standard output is a write error.'
 runs 1 "$write_error" '<"$work/in" >&-'
-check 'The version line into a closed standard output is a write error.'
-runs 1 "$write_error" '>&-' --version
 check 'A closed standard input is a read error.'
 runs 1 "$P: read error: @text\\n" '<&- >/dev/null'
+system_text=$(sed -n "s|^$P: read error: ||p" "$work/err")
+check 'The version line into a closed standard output is a write error, with the whole of the same system text.'
+runs 1 "$P: write error: $system_text\\n" '>&-' --version
 check 'Malformed input into a full disk reports the lost output first.'
 input T 'abc' R '\x80\x09'
 runs 1 "$write_error" '<"$work/in" >/dev/full'

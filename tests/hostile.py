@@ -200,12 +200,21 @@ def stop_and_continue(p, fd, reading=False):
     p.send_signal(signal.SIGCONT)
 
 
+def tcp_pair():
+    """The two ends of a TCP connection on the loopback."""
+    with socket.create_server(("127.0.0.1", 0)) as server:
+        client = socket.create_connection(server.getsockname())
+        return client, server.accept()[0]
+
+
 def output_path():
     """Output taken late and input that comes late. A non-blocking pipe's
     reader that comes only at the end gets a write error; one that comes
     while the program waits for input, that or all the output. Stops while
     it waits on a pipe, on a socket with a send timeout, or on a read from a
-    socket with a receive timeout, which then fails with EINTR, lose nothing."""
+    socket with a receive timeout, which then fails with EINTR, lose nothing.
+    Input cut by a reset TCP peer is a read error, also when the output
+    pending then cannot be written either."""
     body = os.urandom(150_000)
     font = bytes([0x80, 2]) + len(body).to_bytes(4, "little") + body + b"\x80\x03"
     path = os.path.join(work, "binary.pfb")
@@ -215,16 +224,19 @@ def output_path():
     sock = socket.socketpair()
     sock[1].setsockopt(socket.SOL_SOCKET, socket.SO_SNDTIMEO, struct.pack("ll", 60, 0))
     # With a cut, the input comes on a socket: that many bytes, then the
-    # rest once the program waits for it, past its second write here.
-    for what, (ours, theirs), nonblocking, stops, cut in [
-            ("a non-blocking pipe whose reader is late", os.pipe(), True, 0, 0),
-            ("a non-blocking pipe whose reader comes before the end", os.pipe(), True, 0, 140_006),
-            ("a stop and a continue while blocked on a pipe", os.pipe(), False, 1, 0),
+    # rest once the program waits for it, past its second write here, or a
+    # reset from a TCP peer.
+    for what, (ours, theirs), nonblocking, stops, cut, reset in [
+            ("a non-blocking pipe whose reader is late", os.pipe(), True, 0, 0, False),
+            ("a non-blocking pipe whose reader comes before the end", os.pipe(), True, 0, 140_006, False),
+            ("a stop and a continue while blocked on a pipe", os.pipe(), False, 1, 0, False),
             ("stops and continues while blocked on a socket with a send timeout",
-             (sock[0].detach(), sock[1].detach()), False, 2, 0),
-            ("a stop and a continue while a read waits", os.pipe(), False, 0, 1000)]:
+             (sock[0].detach(), sock[1].detach()), False, 2, 0, False),
+            ("a stop and a continue while a read waits", os.pipe(), False, 0, 1000, False),
+            ("a reset while a read waits, into a full disk", (None, os.open("/dev/full", os.O_WRONLY)),
+             False, 0, 1000, True)]:
         os.set_blocking(theirs, not nonblocking)
-        source, sink = socket.socketpair()
+        source, sink = tcp_pair() if reset else socket.socketpair()
         sink.setsockopt(socket.SOL_SOCKET, socket.SO_RCVTIMEO, struct.pack("ll", 60, 0))
         p = subprocess.Popen([program] if cut else [program, path], stdin=sink, stdout=theirs,
                              stderr=subprocess.PIPE)
@@ -237,17 +249,21 @@ def output_path():
             stop_and_continue(p, sink.fileno(), reading=True)
             if nonblocking:
                 out = os.read(ours, 1 << 20)
-            source.sendall(font[cut:])
+            if reset:
+                source.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            else:
+                source.sendall(font[cut:])
             source.close()
         elif nonblocking:
             p.wait()
-        with os.fdopen(ours, "rb") as f:
-            out += f.read()
+        if ours is not None:
+            with os.fdopen(ours, "rb") as f:
+                out += f.read()
         err = p.stderr.read().decode("latin-1")
         p.wait()
         whole = p.returncode == 0 and out == want and err == ""
-        failed = p.returncode == 1 and (message(err) or "").startswith("write error: ")
-        check(what, failed if nonblocking and not cut else whole or nonblocking and failed,
+        failed = p.returncode == 1 and (message(err) or "").startswith("read error: " if reset else "write error: ")
+        check(what, failed if reset or nonblocking and not cut else whole or nonblocking and failed,
               f"status {p.returncode}, {len(out)} bytes of {len(want)}, stderr {err!r}")
 
 
