@@ -1,9 +1,13 @@
 # Packet headers and binary packets.
 . "$(dirname "$0")/lib.sh"
 
-# bytes A B: the bytes A to B in %b form; digits A B: the same in hex.
+# bytes A B: the bytes A to B in %b form; digits A B: the same in hex;
+# lines A B: those digits in lines of w bytes, the program's hex_line_bytes.
 bytes() { local i; for ((i = $1; i <= $2; i++)); do printf '\\x%02x' "$i"; done; }
 digits() { local i; for ((i = $1; i <= $2; i++)); do printf '%02x' "$i"; done; }
+lines() { local l; for ((l = $1; l <= $2; l += w)); do digits $l $((l + w - 1 < $2 ? l + w - 1 : $2)); printf '\\n'; done; }
+w=$(sed -n 's/.*hex_line_bytes = \([0-9]*\);/\1/p' "$(dirname "$0")/../convert/hex_lines.h")
+[ "$w" -ge 10 ] && [ "$w" -le 120 ] || { echo "FAIL: hex_line_bytes is '$w': the cases need 10 to 120"; exit 1; }
 
 # Header failures: the input, then the message.
 while IFS='|' read -r shows in msg; do
@@ -40,37 +44,37 @@ check 'Packets of both types follow one another in any order.'
 input B '\x01\x02' T 'abc\n' B '\xfe' T 'd' E
 expect 0 '0102\nabc\nfe\nd\n' ''
 
-check 'Forty bytes give a line of 64 digits and a line of 16.'
-input B "$(bytes 0 39)" E
-expect 0 "$(digits 0 31)\\n$(digits 32 39)\\n" ''
+check "$((w + 8)) bytes give a line of $((2 * w)) digits and a line of 16."
+input B "$(bytes 0 $((w + 7)))" E
+expect 0 "$(digits 0 $((w - 1)))\\n$(digits $w $((w + 7)))\\n" ''
 
-check 'Exactly 32 bytes give one line and no empty line after it.'
-input B "$(bytes 0 31)" E
-expect 0 "$(digits 0 31)\\n" ''
+check "Exactly $w bytes give one line and no empty line after it."
+input B "$(bytes 0 $((w - 1)))" E
+expect 0 "$(digits 0 $((w - 1)))\\n" ''
 
-check 'Exactly 64 bytes give two full lines.'
-input B "$(bytes 64 127)" E
-expect 0 "$(digits 64 95)\\n$(digits 96 127)\\n" ''
+check "Exactly $((2 * w)) bytes give two full lines."
+input B "$(bytes 10 $((2 * w + 9)))" E
+expect 0 "$(lines 10 $((2 * w + 9)))" ''
 
-check 'The 33rd byte starts a line of its own.'
-input B "$(bytes 200 232)" E
-expect 0 "$(digits 200 231)\\n$(digits 232 232)\\n" ''
+check "Byte $((w + 1)) starts a line of its own."
+input B "$(bytes $((255 - w)) 255)" E
+expect 0 "$(digits $((255 - w)) 254)\\nff\\n" ''
 
 check 'Every byte value is written as two lowercase digits; 0xff is an ordinary byte.'
 input B "$(bytes 0 255)" E
-expect 0 "$(for ((l = 0; l < 256; l += 32)); do digits $l $((l + 31)); printf '\\n'; done)" ''
+expect 0 "$(lines 0 255)" ''
 
 check 'Length bytes are unsigned: ff 00 00 00 is 255.'
 input R "\\x80\\x02\\xff\\x00\\x00\\x00$(bytes 0 254)\\x80\\x03"
-expect 0 "$(for ((l = 0; l < 224; l += 32)); do digits $l $((l + 31)); printf '\\n'; done)$(digits 224 254)\\n" ''
+expect 0 "$(lines 0 254)" ''
 
 check 'A file that ends after a whole packet keeps its output and fails where the next header is due.'
 input T 'abc'
 fails 2 'abc\n' 'first byte of packet not 0x80'
 
 check 'A short binary body keeps the digits read and gets no final line feed.'
-input R "\\x80\\x02\\x30\\x00\\x00\\x00$(bytes 1 33)"
-fails 2 "$(digits 1 32)\\n$(digits 33 33)" 'end of file in binary packet'
+input R "\\x80\\x02$(le32 $((w + 16)))$(bytes 1 $((w + 1)))"
+fails 2 "$(digits 1 $w)\\n$(digits $((w + 1)) $((w + 1)))" 'end of file in binary packet'
 
 check 'A header promising 2147483647 bytes with ten behind it fails at once.'
 input R "\\x80\\x02\\xff\\xff\\xff\\x7f$(bytes 16 25)"
@@ -83,7 +87,7 @@ fails 2 'abc\ndef' 'end of file in text packet'
 check 'A large binary packet matches od byte for byte, across every buffer edge.'
 head -c 300000 /dev/urandom >"$work/random"
 { printf '\x80\x02'; printf '%b' "$(le32 300000)"; cat "$work/random"; printf '\x80\x03'; } >"$work/in"
-od -An -v -tx1 "$work/random" | tr -d ' \n' | fold -w64 >"$work/hex"; echo >>"$work/hex"
+od -An -v -tx1 "$work/random" | tr -d ' \n' | fold -w$((2 * w)) >"$work/hex"; echo >>"$work/hex"
 "$P" <"$work/in" >"$work/out" 2>"$work/err"; status=$?
 cases=$((cases + 1)); bad=0
 [ $status -eq 0 ] && cmp -s "$work/hex" "$work/out" && [ ! -s "$work/err" ] ||
