@@ -2,7 +2,8 @@
 #ifndef CLI_DIAGNOSTICS_H
 #define CLI_DIAGNOSTICS_H
 
-// The first command-line argument, as typed; the prefix of every diagnostic.
+// The prefix of every diagnostic: the name the program was run by, argv[0]
+// as it stands, path and all, or "segtoasc" where the system gave none.
 extern const char *program_name;
 
 // Reports malformed input and ends the run with status 2.
@@ -16,9 +17,9 @@ extern const char *program_name;
 [[noreturn]] void end_run(int status);
 
 // Every run ends in this routine, with the status and the message to report
-// (null for none); it must not return. It is set before the run starts: the
-// program's writes out standard output and exits, and a test harness may set
-// one that ends a single conversion instead.
+// (null for none); it must not return. It is set before the run starts. The
+// program sets one that writes out standard output and exits; a test harness
+// may set one that ends a single conversion instead.
 using run_ender = void (*)(int status, const char *message);
 extern run_ender end_of_run;
 

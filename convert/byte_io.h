@@ -34,7 +34,8 @@ extern output_buffer output;
 bool refill_input();
 void drain_output();
 
-// Reads standard input from the descriptor fd.
+// Makes the descriptor fd the input, from where it stands, with nothing read
+// ahead.
 void read_from_fd(int fd);
 
 // Reads the size bytes at data, then end of input.

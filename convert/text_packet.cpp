@@ -142,18 +142,18 @@ void continue_comment(reflow &r, int c)
 
 // Whether the output history before p ends in the token word and blanks
 // after it, with the token at the start of a line or after a blank; p is
-// moved back over the blanks. A line ends in at most column_limit blanks,
-// but for those after currentfile past the limit, so the walk stops after
-// column_limit + 2 and stays within the output history.
+// moved back over the blanks. A line holds at most column_limit blanks, as
+// they are written below the limit, but in a token past the limit after
+// currentfile: the walk stops there, within the output history.
 template <std::size_t size>
 bool after_word(char *&p, const char (&word)[size])
 {
-	for (const char *end = p; is_blank(p[-1]) && end - p < column_limit + 2;)
+	for (const char *end = p; is_blank(p[-1]) && end - p < column_limit;)
 		p--;
 	constexpr auto n = static_cast<std::ptrdiff_t>(size);
 	return std::memcmp(p + 1 - n, word, size - 1) == 0 && (is_blank(p[-n]) || p[-n] == '\n');
 }
-static_assert(2 * (column_limit + 2) + 1 + sizeof "eexec" <= output_history,
+static_assert(2 * column_limit + 1 + sizeof "eexec" <= output_history,
     "the output history must hold two walks over blanks, a line end and a word");
 
 // Whether the output line ends in the token currentfile and blanks after
@@ -271,8 +271,10 @@ constexpr byte_set run_ends(where at, lexical_state s)
 // stop set, made at depth 1, serves every depth but 0, negative ones too:
 // there the same bytes change the state, and a backslash escapes. A token
 // run stands outside strings and comments, at depth 0 or below, and counts
-// no column. Its set, made at depth 0, takes no escapes, as a token past the
-// limit has none, and stops at "%", which below depth 0 only costs a step.
+// no column. Its set, made at depth 0, takes no escapes: in a token past the
+// limit the blank break follows parentheses and "%" but takes a backslash
+// as it stands, below depth 0 too. It stops at "%", which below depth 0
+// only costs a step.
 constexpr run_rules text_runs[run_kinds] = {
 	{run_ends(where::text, after("")), column_limit, -1, 0},
 	{run_ends(where::text, after("(")), column_limit, '\\', 1 + octal_digits},

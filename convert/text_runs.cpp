@@ -64,8 +64,13 @@ inline int column_after(int count, std::uint64_t lfs, int column)
 }
 
 // The bytes escaped by the escape bytes of a block. An escape byte that is
-// not escaped itself escapes the byte after it, so in a run of them every
-// second one does; one addition over the block tells which, as simdjson
+// not escaped itself escapes the byte after it, so in a run of them the
+// first escapes the second, the third the fourth, and so on: the bytes a
+// run escapes lie at odd places if it starts at an even one, and at even
+// places if it starts at an odd one. Adding to the escape bytes the first
+// byte of each run that starts at an odd place turns such a run into the
+// one bit past its end that the carry leaves; then one mask of the even
+// places picks the escaped bytes of both kinds of run at once, as simdjson
 // finds escaped quotes. carried is 1 when the last byte of the block before
 // escapes this block's first byte, and is set so for the next block.
 inline std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
@@ -78,15 +83,15 @@ inline std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
 	return (even ^ sum << 1) & follows;
 }
 
-// The bytes of a block that the run ends before, as a mask; the run ends
-// left bytes after the block's start. They are the stop bytes, but not an
+// The bytes of a block that the run ends before, as a mask; the run has
+// run_rest bytes from the block's start on. They are the stop bytes, but not an
 // escape's second byte unless it is a CR; an escape that could reach the
 // limit, or whose second byte is past the run; the byte at which the
 // block's first line reaches the limit (a line that starts after an LF in
 // the block cannot reach it there, as the limit exceeds a block); and the
 // bytes past the run.
 template <bool escapes>
-inline std::uint64_t stops(const block_bits &b, std::size_t left, const run_rules &rules,
+inline std::uint64_t stops(const block_bits &b, std::size_t run_rest, const run_rules &rules,
     int column, std::uint64_t &carried)
 {
 	std::uint64_t ends = b.ends;
@@ -97,15 +102,15 @@ inline std::uint64_t stops(const block_bits &b, std::size_t left, const run_rule
 		int near = rules.limit - column - rules.reach + 1;
 		std::uint64_t too_near = (near < run_block ? ~std::uint64_t{0} << (near > 0 ? near : 0) : 0)
 		    & ((b.lfs & -b.lfs) - 1); // on the first line
-		if (left <= run_block)
-			too_near |= std::uint64_t{1} << (left - 1);
+		if (run_rest <= run_block)
+			too_near |= std::uint64_t{1} << (run_rest - 1);
 		ends |= starts & too_near;
 	}
 	auto room = static_cast<std::uint64_t>(rules.limit - column);
 	if (room < run_block && b.lfs << (63 - room) == 0)
 		ends |= std::uint64_t{1} << room;
-	if (left < run_block)
-		ends |= ~std::uint64_t{0} << left;
+	if (run_rest < run_block)
+		ends |= ~std::uint64_t{0} << run_rest;
 	return ends;
 }
 

@@ -47,9 +47,11 @@ constexpr int run_block = 64;
 // ends, and before any byte but an LF once the column has reached limit; an
 // LF sets the column to 1, every other byte adds 1. If escape is a byte (a
 // backslash in a string), it is copied together with the byte after it,
-// which ends no run unless it is a CR. But a run ends before an escape that
-// could reach the limit within reach bytes, or whose second byte is not in
-// the run. limit must exceed run_block + reach.
+// which ends no run unless it is a CR: an escaped CR is still a line end,
+// and the LF after it part of it, which only the reflow's step can tell. But
+// a run ends before an escape that could reach the limit within reach
+// bytes, or whose second byte is not in the run. limit must exceed
+// run_block + reach.
 struct run_rules {
 	byte_set ends;
 	int limit;
