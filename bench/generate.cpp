@@ -3,6 +3,8 @@
 //                          random bytes, the end packet
 //   generate text SIZE     about SIZE bytes of PostScript-like text lines in
 //                          text packets of 1 MiB, then the end packet
+//   generate token SIZE    one text packet of one token of SIZE letters,
+//                          which runs past the limit to its end
 //   generate fonts SIZE FILE...
 //                          the text packets of the fonts, as they stand,
 //                          again and again up to about SIZE bytes, then the
@@ -107,7 +109,7 @@ std::string text_packets(const char *path)
 int main(int argc, char *argv[])
 {
 	if (argc < 3) {
-		std::fprintf(stderr, "usage: generate binary|text|fonts SIZE [FILE...]\n");
+		std::fprintf(stderr, "usage: generate binary|text|token|fonts SIZE [FILE...]\n");
 		return 1;
 	}
 	unsigned long size = std::strtoul(argv[2], nullptr, 10);
@@ -120,6 +122,11 @@ int main(int argc, char *argv[])
 				c = static_cast<char>(rng());
 			std::fwrite(block.data(), 1, std::min<unsigned long>(block.size(), size - done), stdout);
 		}
+	} else if (std::strcmp(argv[1], "token") == 0) {
+		std::string body(size, 'a');
+		for (std::size_t i = 0; i < size; i++)
+			body[i] = static_cast<char>('a' + i % 26);
+		text_packet(body);
 	} else if (std::strcmp(argv[1], "fonts") == 0) {
 		std::string all;
 		for (int i = 3; i < argc; i++)
