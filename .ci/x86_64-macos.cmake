@@ -1,4 +1,4 @@
-# Builds a x86_64 macOS program with Zig (.ci/zig.cmake); it cannot run here.
+# Builds an x86-64 macOS program with Zig (.ci/zig.cmake); it cannot run here.
 set(CMAKE_SYSTEM_NAME Darwin)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(zig_target x86_64-macos)

@@ -84,9 +84,9 @@ inline std::uint64_t escaped_by(std::uint64_t escapes, std::uint64_t &carried)
 }
 
 // The bytes of a block that the run ends before, as a mask; the run has
-// run_rest bytes from the block's start on. They are the stop bytes, but not an
-// escape's second byte unless it is a CR; an escape that could reach the
-// limit, or whose second byte is past the run; the byte at which the
+// run_rest bytes from the block's start on. They are the stop bytes, but
+// not an escape's second byte unless it is a CR; an escape that could reach
+// the limit, or whose second byte is past the run; the byte at which the
 // block's first line reaches the limit (a line that starts after an LF in
 // the block cannot reach it there, as the limit exceeds a block); and the
 // bytes past the run.
