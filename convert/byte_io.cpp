@@ -2,14 +2,21 @@
 #include "convert/byte_io.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <unistd.h>
 
 namespace {
 
+// The output history, the buffer, and after it a guard that no write may
+// reach: a flush that finds a byte of it written stops the program, whose
+// reservations are then wrong, before the fault corrupts more.
+constexpr std::size_t output_guard = 64;
 unsigned char in_buffer[buffer_size];
-char out_area[output_history + buffer_size];
+char out_area[output_history + buffer_size + output_guard];
 char *const out_buffer = out_area + output_history;
+char *const guard = std::end(out_area) - output_guard;
 
 // Before the first byte, the output history reads as line feeds.
 void start_history() noexcept
@@ -87,6 +94,8 @@ void write_to(output_sink s)
 
 bool flush_output(std::size_t keep)
 {
+	if (std::any_of(guard, std::end(out_area), [](char c) { return c != 0; }))
+		std::abort();
 	std::size_t size = static_cast<std::size_t>(output.next - out_buffer) - keep;
 	bool written = size == 0 || sink(out_buffer, size);
 	std::memmove(out_buffer + keep - output_history, output.next - output_history, output_history);

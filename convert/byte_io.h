@@ -97,8 +97,10 @@ constexpr std::size_t output_history = 256;
 
 // Makes room for n more bytes at output.next, writing out the buffer first
 // if it has less, and returns output.next. A caller reserves at most
-// output_room bytes at a time.
+// output_room bytes at a time, which a drain always leaves free, and writes
+// no more than it reserved.
 constexpr std::size_t output_room = 4096;
+static_assert(output_room <= buffer_size - output_history, "a drain must leave room for any reservation");
 inline char *reserve_output(std::size_t n)
 {
 	if (static_cast<std::size_t>(output.end - output.next) < n)

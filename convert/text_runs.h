@@ -62,8 +62,10 @@ struct run_rules {
 // Copies bytes from in to out until the rules end the run, at most n of
 // them, and returns how many it copied, with column counted on over them.
 // It may read up to readable bytes at in (readable is at least n), and write
-// up to n + run_slack bytes at out.
+// up to n + run_slack bytes at out: a copier of blocks writes its last block
+// whole.
 constexpr std::size_t run_slack = 63;
+static_assert(run_slack >= run_block - 1, "a run's last block is written whole");
 using run_copier = std::size_t (*)(char *out, const unsigned char *in,
     std::size_t n, std::size_t readable, const run_rules &rules, int &column);
 

@@ -3,8 +3,9 @@
 
 Every prefix of the sample font, every single-byte change to each of its
 packet headers, a header promising far more than there is, a million empty
-packets, bytes of 0xff only, a reader that goes away early, and output
-that cannot be written at once. Whatever comes in, the program ends with
+packets, output whose pieces end at every offset near the output buffer's
+end, bytes of 0xff only, a reader that goes away early, and output that
+cannot be written at once or at all. Whatever comes in, the program ends with
 the right status and one known message, keeps what it wrote, never
 crashes, never grows with a packet length, and never loses output unsaid.
 
@@ -157,6 +158,23 @@ def many_packets():
     check("a million empty packets", status == 0 and out == b"\n" * 1_000_000 and err == "")
 
 
+def buffer_edges():
+    """The end of a text run, or of a hex piece, at each offset near the end
+    of the output buffer, read from a file and from a pipe: nothing is lost,
+    and nothing written past the buffer, which the program checks."""
+    for what, packet, out in [("text runs", b"\x80\x01\x41\0\0\0" + b"a" * 65, b"a" * 65 + b"\n"),
+                              ("hex pieces", b"\x80\x02\x01\0\0\0\xab", b"ab\n")]:
+        for pad in range(len(out)):
+            data = b"\x80\x01\0\0\0\0" * pad + packet * (140_000 // len(out)) + b"\x80\x03"
+            with open(os.path.join(work, "edge.pfb"), "wb") as f:
+                f.write(data)
+            with open(os.path.join(work, "edge.pfb"), "rb") as f:
+                r = subprocess.run([program], stdin=f, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            for how, (status, got, err) in [("a file", (r.returncode, r.stdout, r.stderr)), ("a pipe", run(data))]:
+                check(f"{what} after {pad} empty packets from {how}", status == 0 and not err and
+                      got == b"\n" * pad + out * (140_000 // len(out)), f"status {status}, stderr {err!r}")
+
+
 def all_ff():
     status, out, err = run(b"\xff" * 100_000)
     check("input of 0xff bytes only", status == 2 and out == b"" and
@@ -200,6 +218,14 @@ def stop_and_continue(p, fd, reading=False):
     p.send_signal(signal.SIGCONT)
 
 
+def packet_pair():
+    """The two ends of a socket that sends a packet of a few bytes, but none
+    of a buffer's size."""
+    ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+    theirs.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 16384)
+    return ours.detach(), theirs.detach()
+
+
 def tcp_pair():
     """The two ends of a TCP connection on the loopback."""
     with socket.create_server(("127.0.0.1", 0)) as server:
@@ -214,7 +240,8 @@ def output_path():
     it waits on a pipe, on a socket with a send timeout, or on a read from a
     socket with a receive timeout, which then fails with EINTR, lose nothing.
     Input cut by a reset TCP peer is a read error, also when the output
-    pending then cannot be written either."""
+    pending then cannot be written either. A failed write is the last: what
+    comes out is a prefix of the whole, even where a later one could go."""
     body = os.urandom(150_000)
     font = bytes([0x80, 2]) + len(body).to_bytes(4, "little") + body + b"\x80\x03"
     path = os.path.join(work, "binary.pfb")
@@ -229,6 +256,7 @@ def output_path():
     for what, (ours, theirs), nonblocking, stops, cut, reset in [
             ("a non-blocking pipe whose reader is late", os.pipe(), True, 0, 0, False),
             ("a non-blocking pipe whose reader comes before the end", os.pipe(), True, 0, 140_006, False),
+            ("a write that fails, then one that would not", packet_pair(), True, 0, 0, False),
             ("a stop and a continue while blocked on a pipe", os.pipe(), False, 1, 0, False),
             ("stops and continues while blocked on a socket with a send timeout",
              (sock[0].detach(), sock[1].detach()), False, 2, 0, False),
@@ -262,7 +290,8 @@ def output_path():
         err = p.stderr.read().decode("latin-1")
         p.wait()
         whole = p.returncode == 0 and out == want and err == ""
-        failed = p.returncode == 1 and (message(err) or "").startswith("read error: " if reset else "write error: ")
+        failed = p.returncode == 1 and (message(err) or "").startswith("read error: " if reset else "write error: ") \
+            and want.startswith(out)
         check(what, failed if reset or nonblocking and not cut else whole or nonblocking and failed,
               f"status {p.returncode}, {len(out)} bytes of {len(want)}, stderr {err!r}")
 
@@ -274,6 +303,7 @@ def main():
     header_changes(font)
     huge_claims()
     many_packets()
+    buffer_edges()
     all_ff()
     reader_goes_away()
     output_path()
