@@ -13,6 +13,7 @@ namespace {
 // reach: a flush that finds a byte of it written stops the program, whose
 // reservations are then wrong, before the fault corrupts more.
 constexpr std::size_t output_guard = 64;
+constexpr char clean_guard[output_guard] = {};
 unsigned char in_buffer[buffer_size];
 char out_area[output_history + buffer_size + output_guard];
 char *const out_buffer = out_area + output_history;
@@ -94,7 +95,7 @@ void write_to(output_sink s)
 
 bool flush_output(std::size_t keep)
 {
-	if (std::any_of(guard, std::end(out_area), [](char c) { return c != 0; }))
+	if (std::memcmp(guard, clean_guard, output_guard) != 0)
 		std::abort();
 	std::size_t size = static_cast<std::size_t>(output.next - out_buffer) - keep;
 	bool written = size == 0 || sink(out_buffer, size);
