@@ -164,15 +164,16 @@ def buffer_edges():
     and nothing written past the buffer, which the program checks."""
     for what, packet, out in [("text runs", b"\x80\x01\x41\0\0\0" + b"a" * 65, b"a" * 65 + b"\n"),
                               ("hex pieces", b"\x80\x02\x01\0\0\0\xab", b"ab\n")]:
+        count = 140_000 // len(out)  # a buffer's worth and more
         for pad in range(len(out)):
-            data = b"\x80\x01\0\0\0\0" * pad + packet * (140_000 // len(out)) + b"\x80\x03"
+            data = b"\x80\x01\0\0\0\0" * pad + packet * count + b"\x80\x03"
             with open(os.path.join(work, "edge.pfb"), "wb") as f:
                 f.write(data)
             with open(os.path.join(work, "edge.pfb"), "rb") as f:
                 r = subprocess.run([program], stdin=f, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
             for how, (status, got, err) in [("a file", (r.returncode, r.stdout, r.stderr)), ("a pipe", run(data))]:
                 check(f"{what} after {pad} empty packets from {how}", status == 0 and not err and
-                      got == b"\n" * pad + out * (140_000 // len(out)), f"status {status}, stderr {err!r}")
+                      got == b"\n" * pad + out * count, f"status {status}, stderr {err!r}")
 
 
 def all_ff():

@@ -164,7 +164,8 @@ def main():
     parser.add_argument("converter", nargs="*")
     args = parser.parse_args()
     if args.list:
-        return print("\n".join(installed(args.all)))
+        print("\n".join(installed(args.all)))
+        return 0
     if args.readers:
         try:
             import fontTools  # noqa: F401
@@ -194,7 +195,7 @@ def main():
         skipped = judge([(f, f) for f in differ]) if differ else {}
         failures += [why for f, why in differ.items() if f not in skipped]
 
-        page_fonts = [f for f in fonts if os.path.basename(f) in PAGE_FONTS and not args.readers]
+        page_fonts = [] if args.readers else [f for f in fonts if os.path.basename(f) in PAGE_FONTS]
         seen = set()
         for font in page_fonts:
             base = os.path.basename(font)
