@@ -13,7 +13,6 @@
 #include <limits>
 
 #include "convert/byte_io.h"
-#include "convert/text_runs.h"
 
 namespace {
 
@@ -45,7 +44,8 @@ struct reflow {
 	where at = where::text;
 	int digits = 0; // octal digits of the escape so far
 	lexical_state lexical;
-	int column = 0; // the line's characters, counted as start_line says
+	int column = 0;      // the line's characters, counted as start_line says
+	bool broken = false; // the line was started by a blank break
 };
 
 constexpr bool is_line_end(int c)
@@ -114,6 +114,7 @@ void start_line(reflow &r, bool counted)
 {
 	write_byte('\n');
 	r.column = counted ? 1 : 0;
+	r.broken = !counted;
 }
 
 // The line end: LF, CR LF and a lone CR all become one LF.
@@ -248,71 +249,110 @@ void step(reflow &r, int c)
 	take(r, c);
 }
 
-// The bytes that end a run where the reflow stands: those that step does
-// more with than write and count. In code and in a string an LF is not one
-// of them: the run copies it and sets the column to 1.
-constexpr byte_set run_ends(where at, lexical_state s)
+// What a run does with each byte where the reflow stands: copies it, as a
+// character or, for an LF, as a line end, which sets the column to 1, or
+// ends before it.
+enum run_action : unsigned char { copy_byte, copy_line_end, end_run_before };
+
+// The rules of a run: the action for each byte; the column at which the run
+// ends; and the escape byte that a run copies together with the byte after
+// it, where the whole escape lies below the limit, or -1. An escaped line
+// end is left to step: a CR takes the LF after it along, which only step
+// can tell.
+struct run_rules {
+	run_action action[256];
+	int limit;
+	int escape;
+};
+
+// The rules where the reflow stands: a run ends before the bytes that step
+// does more with than write and count. In code and in a string an LF is
+// not one of them.
+constexpr run_rules rules_at(where at, lexical_state s, int limit, int escape)
 {
-	byte_set ends;
+	run_rules rules{{}, limit, escape};
 	for (int c = 0; c < 256; c++) {
 		lexical_state next = s;
 		lex(next, c);
 		if (!(next == s) || (at == where::token ? is_blank(c) || is_line_end(c)
 							: c == '\r' || (c == '\\' && escapes(s))))
-			ends.add(c);
+			rules.action[c] = end_run_before;
+		else if (c == '\n')
+			rules.action[c] = copy_line_end;
 	}
-	return ends;
+	return rules;
 }
-
-} // namespace
 
 // The rules of each kind of run. Code, string and comment runs stand below
 // the limit and count the column, and a string run copies escapes whole. Its
-// stop set, made at depth 1, serves every depth but 0, negative ones too:
-// there the same bytes change the state, and a backslash escapes. A token
-// run stands outside strings and comments, at depth 0 or below, and counts
-// no column. Its set, made at depth 0, takes no escapes: in a token past the
+// rules, made at depth 1, serve every depth but 0, negative ones too: there
+// the same bytes change the state, and a backslash escapes. A token run
+// stands outside strings and comments, at depth 0 or below, and counts no
+// column. Its rules, made at depth 0, take no escapes: in a token past the
 // limit the blank break follows parentheses and "%" but takes a backslash
-// as it stands, below depth 0 too. It stops at "%", which below depth 0
-// only costs a step.
-constexpr run_rules text_runs[run_kinds] = {
-	{run_ends(where::text, after("")), column_limit, -1, 0},
-	{run_ends(where::text, after("(")), column_limit, '\\', 1 + octal_digits},
-	{run_ends(where::text, after("%")), column_limit, -1, 0},
-	{run_ends(where::token, after("")), std::numeric_limits<int>::max(), -1, 0},
-};
+// as it stands, below depth 0 too. It ends at "%", which below depth 0 only
+// costs a step.
+constexpr run_rules code_run = rules_at(where::text, after(""), column_limit, -1);
+constexpr run_rules string_run = rules_at(where::text, after("("), column_limit, '\\');
+constexpr run_rules comment_run = rules_at(where::text, after("%"), column_limit, -1);
+constexpr run_rules token_run = rules_at(where::token, after(""), std::numeric_limits<int>::max(), -1);
 
-// The run copiers find where a line reaches the limit only on a block's
-// first line, and keep out of a run an escape that could reach it: every
-// kind of run needs a limit beyond a block and an escape's reach.
-static_assert([] {
-	for (const run_rules &rules : text_runs)
-		if (rules.limit <= run_block + rules.reach)
-			return false;
-	return true;
-}(), "a line that starts in a block must not reach the limit in it, nor an escape");
-
-namespace {
-
-// Picked at the first text packet, so that start-up costs nothing.
-run_copier copy_runs[run_kinds];
+// Copies bytes from in to out until the rules end the run, at most n of
+// them, and returns how many it copied, with the column counted on over
+// them. Eight bytes are looked at together while none of them ends the run.
+std::size_t copy(char *out, const unsigned char *in, std::size_t n, const run_rules &rules, reflow &r)
+{
+	const run_action *action = rules.action;
+	int column = r.column;
+	std::size_t k = 0;
+	for (;;) {
+		std::size_t from = k, end = std::min(n, k + static_cast<std::size_t>(rules.limit - column));
+		for (; k + 8 <= end; k += 8) {
+			unsigned looks = 0;
+			for (std::size_t i = k; i < k + 8; i++)
+				looks |= action[in[i]];
+			if (looks != copy_byte)
+				break;
+			std::memcpy(out + k, in + k, 8);
+		}
+		for (; k < end && action[in[k]] == copy_byte; k++)
+			out[k] = static_cast<char>(in[k]);
+		column += static_cast<int>(k - from);
+		// A line end, or an escape and the byte after it, is copied, and
+		// the run goes on.
+		if (k < n && action[in[k]] == copy_line_end) {
+			out[k++] = '\n';
+			column = 1;
+			r.broken = false;
+		} else if (k + 1 < n && in[k] == rules.escape && !is_line_end(in[k + 1])
+		    && column + 1 + octal_digits <= rules.limit) {
+			out[k] = static_cast<char>(in[k]);
+			out[k + 1] = static_cast<char>(in[k + 1]);
+			k += 2;
+			column += 2;
+		} else {
+			break;
+		}
+	}
+	r.column = column;
+	return k;
+}
 
 // Copies the bytes from p on, up to end, that change nothing but the column
 // where the reflow stands, and returns how many. In a token past the limit
 // no column is counted.
 std::size_t copy_run(reflow &r, const unsigned char *p, const unsigned char *end)
 {
-	run_kind kind = token_run;
+	const run_rules *rules = &token_run;
 	if (r.at == where::text && r.column < column_limit)
-		kind = r.lexical.in_comment ? comment_run : escapes(r.lexical) ? string_run : code_run;
+		rules = r.lexical.in_comment ? &comment_run : escapes(r.lexical) ? &string_run : &code_run;
 	else if (r.at != where::token)
 		return 0;
-	std::size_t n = std::min(static_cast<std::size_t>(end - p), output_room - run_slack);
+	std::size_t n = std::min(static_cast<std::size_t>(end - p), output_room);
 	int column = r.column;
-	std::size_t k = copy_runs[kind](reserve_output(n + run_slack), p, n,
-	    static_cast<std::size_t>(input.end - p), text_runs[kind], column);
+	std::size_t k = copy(reserve_output(n), p, n, *rules, r);
 	output.next += k;
-	if (r.at == where::text)
+	if (r.at == where::token)
 		r.column = column;
 	return k;
 }
@@ -321,9 +361,6 @@ std::size_t copy_run(reflow &r, const unsigned char *p, const unsigned char *end
 
 void write_text_packet(std::int32_t length)
 {
-	if (copy_runs[0] == nullptr)
-		for (int kind = 0; kind < run_kinds; kind++)
-			copy_runs[kind] = pick_run_copier(text_runs[kind]);
 	reflow r;
 	int last = -1; // the packet's last byte
 	read_packet(length, "end of file in text packet", [&](const unsigned char *p, std::size_t n) {
@@ -337,13 +374,11 @@ void write_text_packet(std::int32_t length)
 	});
 	// Font readers take the byte after "currentfile eexec" as its line end.
 	// So where a packet outside strings and comments ends in the token eexec
-	// and blanks, the blanks give way to the packet's line end, and so does a
-	// blank break among them. A line that a break started has as many
-	// characters as its column; so has a packet's first line, but only when
-	// it is the whole packet.
+	// and blanks, the blanks give way to the packet's line end, and so does
+	// the blank break that started the last line, if only blanks follow it.
 	char *p = output.next;
 	if (r.lexical == lexical_state{} && (after_word(p, "eexec")
-		|| (output.next - p == r.column && r.column < length && after_word(--p, "eexec"))))
+		|| (r.broken && p[-1] == '\n' && after_word(--p, "eexec"))))
 		output.next = p;
 	// The output ends with a line end. A token still waiting for its blank
 	// is broken there first; so is a packet whose last byte was the blank of

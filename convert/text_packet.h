@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "convert/text_runs.h"
-
 // Copies the next length bytes of input as PostScript program text, with
 // line ends made LF and long lines broken where the break keeps the meaning.
 void write_text_packet(std::int32_t length);
@@ -15,10 +13,5 @@ constexpr int column_limit = 78;
 
 // The octal digits an escape in a string may have after its backslash.
 constexpr int octal_digits = 3;
-
-// The rules of each kind of run the writer copies: in code, in a string, in
-// a comment, and in a token past the limit.
-enum run_kind { code_run, string_run, comment_run, token_run, run_kinds };
-extern const run_rules text_runs[run_kinds];
 
 #endif

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "convert/byte_io.h"
-#include "convert/hex_lines.h"
+#include "convert/packet_stream.h"
 #include "convert/text_packet.h"
 #include "tests/model.h"
 
@@ -118,9 +118,9 @@ struct text_maker {
 
 int length_near(std::mt19937 &rng)
 {
-	constexpr int hex = hex_line_bytes, block = run_block, line = column_limit;
-	static const int edges[] = {0, 1, 2, hex - 1, hex, hex + 1, block - 1, block, block + 1,
-	    line - 2, line - 1, line, line + 1, line + 2, 2 * line - 1, 2 * line, 2 * line + 1};
+	constexpr int hex = hex_line_bytes, line = column_limit;
+	static const int edges[] = {0, 1, 2, hex - 1, hex, hex + 1, line - 2, line - 1, line,
+	    line + 1, line + 2, 2 * line - 1, 2 * line, 2 * line + 1};
 	switch (rng() % 6) {
 	case 0:
 		return edges[rng() % (sizeof edges / sizeof *edges)];

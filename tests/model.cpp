@@ -1,7 +1,7 @@
 // The model converter: one byte in, one decision, no buffering tricks.
 #include "tests/model.h"
 
-#include "convert/hex_lines.h"
+#include "convert/packet_stream.h"
 #include "convert/text_packet.h"
 
 namespace {

@@ -6,7 +6,7 @@
 bytes() { local i; for ((i = $1; i <= $2; i++)); do printf '\\x%02x' "$i"; done; }
 digits() { local i; for ((i = $1; i <= $2; i++)); do printf '%02x' "$i"; done; }
 lines() { local l; for ((l = $1; l <= $2; l += w)); do digits $l $((l + w - 1 < $2 ? l + w - 1 : $2)); printf '\\n'; done; }
-w=$(sed -n 's/.*hex_line_bytes = \([0-9]*\);/\1/p' "$(dirname "$0")/../convert/hex_lines.h")
+w=$(sed -n 's/.*hex_line_bytes = \([0-9]*\);/\1/p' "$(dirname "$0")/../convert/packet_stream.h")
 [ "$w" -ge 10 ] && [ "$w" -le 120 ] || { echo "FAIL: hex_line_bytes is '$w': the cases need 10 to 120"; exit 1; }
 
 # Header failures: the input, then the message.

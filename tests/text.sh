@@ -65,6 +65,10 @@ for t in 'a space|currentfile eexec ' 'a tab and a space|currentfile eexec\t ' "
 	body=${t#*|}
 	text "The blanks after eexec that end a packet are dropped: ${t%%|*}." "$body" "${body%eexec*}eexec\\n"
 done
+text 'Blanks after eexec that take two blank breaks are kept: only one break among them can be undone.' \
+	"currentfile eexec$(rep ' ' 200)" "currentfile eexec$(rep ' ' 61)\\n$(rep ' ' 78)\\n$(rep ' ' 59)\\n"
+text 'A line end copied after a blank break starts a line of its own: eexec and the line end stay.' \
+	"${a80} b\\ncurrentfile eexec\\n" "${a80}\\nb\\ncurrentfile eexec\\n"
 for body in 'currentfile eexec \nx' '(eexec ' '% eexec ' '/eexec ' 'xeexec '; do
 	text "Blanks after eexec are kept where eexec is no token or a line end follows: $body." "$body" "$body\\n"
 done
@@ -135,9 +139,8 @@ text 'A string the blank break opens is continued as a string.' \
 text 'A comment the blank break opens is continued as a comment.' \
 	"${a80}%x y" "${a80}%\\n%x y\\n"
 
-# Runs of plain bytes are copied in blocks of 64, or 8 at a time by the
-# plain copier: the byte that ends a run is taken wherever it stands in a
-# block. A ")" missed would leave "%" in the string and the long comment
+# Runs of plain bytes are looked at eight at a time: the byte that ends a
+# run is taken wherever it stands among them. A ")" missed would leave "%" in the string and the long comment
 # after it would be continued as a string.
 for n in 30 31 32 33 63 64; do
 	b=$((75 - n)) rest=$((25 + n))
@@ -145,7 +148,7 @@ for n in 30 31 32 33 63 64; do
 	text "A \")\" after $n letters of a string ends it, and the comment after it is a comment." \
 		"($(rep a $n))%$(rep b 100)" "($(rep a $n))%$(rep b $b)\\n$tail\\n"
 done
-text 'A run that reaches the limit at the end of a block: the next byte is continued.' \
+text 'A run that reaches the limit at the end of eight bytes: the next byte is continued.' \
 	"$(rep a 13)($(rep c 70))" "$(rep a 13)($(rep c 64)\\\\\\n$(rep c 6))\\n"
 
 # Runs go on across the line ends of lines that fit. The first line of a
@@ -170,9 +173,9 @@ for n in 73 74 75; do
 	text "An escape at column $((n + 1)) is written whole, and the continuation follows it." \
 		"($(rep a $n)\\\\101bc)" "($(rep a $n)\\\\101\\\\\\nbc)\\n"
 done
-text 'A backslash that ends a block of 64 still escapes the "(" that starts the next.' \
+text 'A backslash that ends eight bytes still escapes the "(" that starts the next eight.' \
 	"($(rep a 63)\\\\()%$(rep b 100)" "($(rep a 63)\\\\()%$(rep b 10)\\n%$(rep b 76)\\n%$(rep b 14)\\n"
-text 'A CR escaped across the end of a block is still a line end.' \
+text 'A CR escaped across the end of eight bytes is still a line end.' \
 	"($(rep a 63)\\\\\\rx)" "($(rep a 63)\\\\\\nx)\\n"
 
 # Short packets.
