@@ -30,14 +30,17 @@ int in_fd = 0;
 bool in_ended;
 
 // Writes all of data to standard output, going on after a short or an
-// interrupted write.
+// interrupted write. A write that takes nothing would be tried for ever: it
+// fails, as a device that reports no error of its own.
 bool write_fd(const char *data, std::size_t size)
 {
 	while (size > 0) {
 		ssize_t n = ::write(1, data, size);
-		if (n < 0) {
-			if (errno == EINTR)
-				continue;
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n <= 0) {
+			if (n == 0)
+				errno = EIO;
 			return false;
 		}
 		data += n;
