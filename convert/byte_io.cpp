@@ -89,11 +89,13 @@ bool refill_input()
 	return true;
 }
 
-void write_to(output_sink s)
+output_sink write_to(output_sink s)
 {
+	output_sink was = sink;
 	sink = s;
 	output.next = out_buffer;
 	start_history();
+	return was;
 }
 
 bool flush_output(std::size_t keep)

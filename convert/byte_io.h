@@ -41,10 +41,10 @@ void read_from_fd(int fd);
 // Reads the size bytes at data, then end of input.
 void read_from_memory(const unsigned char *data, std::size_t size);
 
-// Sends output to sink instead of standard output; sink returns false, with
-// errno set, when it fails.
+// Sends output to sink instead of where it went, which it returns; a sink
+// returns false, with errno set, when it fails.
 using output_sink = bool (*)(const char *data, std::size_t size);
-void write_to(output_sink sink);
+output_sink write_to(output_sink sink);
 
 // Writes out the buffered output but for its last keep bytes, which stay
 // buffered. On failure all of it is dropped, errno tells why and the result

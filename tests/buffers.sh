@@ -1,19 +1,19 @@
 # Input and output buffer edges: bytes that belong together arriving in
 # separate reads, and outputs larger than any buffer.
 . "$(dirname "$0")/lib.sh"
+feed=("${@:2}") # the differential program, which feeds a pipe in chunks
 
 # piped STATUS OUT ERR CHUNK...: the program reads each %b chunk from a pipe
-# in a read of its own.
+# in a read of its own, written once it has read all of the one before.
 piped() {
-	local want=$1 out=$2 err=$3
+	local want=$1 out=$2 err=$3 i=0 chunk chunks=()
 	shift 3
+	for chunk; do
+		chunks+=("$work/chunk$((++i))")
+		printf '%b' "$chunk" >"${chunks[-1]}"
+	done
 	status=0
-	{
-		for chunk; do
-			printf '%b' "$chunk"
-			sleep 0.2
-		done
-	} | "$P" >"$work/out" 2>"$work/err" || status=$?
+	"${feed[@]}" "$P" --feed "${chunks[@]}" >"$work/out" 2>"$work/err" || status=$?
 	compare "$want" "$out" "$err"
 }
 

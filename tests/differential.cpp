@@ -1,6 +1,6 @@
 // Runs the program on seeded random packet streams, and on any font files
 // named, and checks every byte of output, the message and the status against
-// the model. Usage: differential PROGRAM [-s SEED] [-n COUNT] [FILE...]
+// the model; or, with --feed, runs it alone on files given one read each.
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -216,12 +216,19 @@ bool same(const std::string &input, const std::string &name, const std::vector<s
 	return false;
 }
 
+void remove_dir()
+{
+	if (std::system(("rm -rf " + dir).c_str()) != 0)
+		std::fprintf(stderr, "differential: could not remove %s\n", dir.c_str());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
 	if (argc < 2) {
-		std::fprintf(stderr, "usage: differential PROGRAM [-s SEED] [-n COUNT] [FILE...]\n");
+		std::fprintf(stderr, "usage: differential PROGRAM [-s SEED] [-n COUNT] [FILE...]\n"
+				     "       differential PROGRAM --feed FILE...\n");
 		return 2;
 	}
 	program = argv[1];
@@ -237,11 +244,25 @@ int main(int argc, char *argv[])
 		else
 			files.push_back(a);
 	}
-	char tmpl[] = "/tmp/differential.XXXXXX";
-	if (mkdtemp(tmpl) == nullptr)
+	const char *tmp = std::getenv("TMPDIR");
+	std::string tmpl = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/differential.XXXXXX";
+	if (mkdtemp(&tmpl[0]) == nullptr)
 		return 2;
 	dir = tmpl;
 	std::signal(SIGPIPE, SIG_IGN);
+	if (!files.empty() && files[0] == "--feed") {
+		// The program alone, on the files' bytes, each file in a read of its
+		// own: its output, its messages and its status.
+		std::string input, err;
+		std::vector<std::size_t> ends;
+		for (std::size_t i = 1; i < files.size(); i++)
+			ends.push_back((input += slurp(files[i])).size());
+		model_result got = run(input, ends, err);
+		std::fwrite(got.out.data(), 1, got.out.size(), stdout);
+		std::fwrite(err.data(), 1, err.size(), stderr);
+		remove_dir();
+		return got.status;
+	}
 
 	int passed = 0, failed = 0;
 	for (int i = 0; i < count; i++) {
@@ -257,9 +278,8 @@ int main(int argc, char *argv[])
 	}
 
 	// The inputs that failed stay in the folder.
-	std::string cleanup = "rm -rf " + dir;
-	if (failed == 0 && std::system(cleanup.c_str()) != 0)
-		std::fprintf(stderr, "differential: could not remove %s\n", dir.c_str());
+	if (failed == 0)
+		remove_dir();
 	std::printf("%d passed, %d failed\n", passed, failed);
 	return failed == 0 ? 0 : 1;
 }

@@ -8,21 +8,18 @@
 
 namespace {
 
-// Number and command encoding of Type 1 charstrings.
+// Number and command encoding of Type 1 charstrings, for numbers from -1131
+// to 1131, which are all the glyphs use.
 void number(std::string &s, int v)
 {
 	if (v >= -107 && v <= 107) {
 		s += static_cast<char>(v + 139);
-	} else if (v >= 108 && v <= 1131) {
+	} else if (v >= 108) {
 		s += static_cast<char>(((v - 108) >> 8) + 247);
 		s += static_cast<char>((v - 108) & 0xff);
-	} else if (v >= -1131 && v <= -108) {
+	} else {
 		s += static_cast<char>(((-v - 108) >> 8) + 251);
 		s += static_cast<char>((-v - 108) & 0xff);
-	} else {
-		s += static_cast<char>(255);
-		for (int shift = 24; shift >= 0; shift -= 8)
-			s += static_cast<char>((static_cast<unsigned>(v) >> shift) & 0xff);
 	}
 }
 

@@ -1,23 +1,15 @@
 #!/usr/bin/env python3
 """A deliberately wrong converter, for showing that the checks can fail: it
-runs the program, then replaces the first blank inside a string of the
-output with a line feed, and the blank of "currentfile eexec" too.
+runs the program, then puts a line feed in place of the first blank after a
+word that opens a string, and of the blank of "currentfile eexec".
 
 usage: wrong_conversion.py PROGRAM [ARG...]
 """
+import re
 import subprocess
 import sys
 
 r = subprocess.run(sys.argv[1:], stdout=subprocess.PIPE)
-out = bytearray(r.stdout)
-depth = 0
-for i, c in enumerate(out):
-    if c == ord("(") and (i == 0 or out[i - 1] != ord("\\")):
-        depth += 1
-    elif c == ord(")") and out[i - 1] != ord("\\"):
-        depth -= 1
-    elif c == ord(" ") and depth > 0:
-        out[i] = ord("\n")
-        break
-sys.stdout.buffer.write(bytes(out).replace(b"currentfile eexec", b"currentfile\neexec"))
+out = re.sub(rb"(\(\w+) ", rb"\1\n", r.stdout, count=1).replace(b"currentfile eexec", b"currentfile\neexec")
+sys.stdout.buffer.write(out)
 sys.exit(r.returncode)
