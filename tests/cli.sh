@@ -2,7 +2,7 @@
 . "$(dirname "$0")/lib.sh"
 
 usage="usage: $P [-v] [pfb_file]\\n"
-version=$(grep -m1 -o 'VERSION [0-9]*\.[0-9]*\.[0-9]*' "$(dirname "$0")/../CMakeLists.txt" | cut -d' ' -f2)
+version=$(grep -m1 '^## ' "$(dirname "$0")/../NEWS.md" | cut -d' ' -f2) # NEWS.md's first heading
 vline="Velk segtoasc (tessel) version $version\\n"
 
 # The input of the cases below is malformed, so a run that reads it fails.
