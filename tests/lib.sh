@@ -3,6 +3,7 @@
 #   check 'the one sentence saying what the case shows'
 #   input T 'text body' B 'binary body' E      (or any bytes, see input)
 #   expect STATUS 'stdout' 'stderr' [ARG...]
+# or, in one, gives (below).
 # Bodies, stdout and stderr are written as printf %b strings, so \x80, \r,
 # \n and \\ stand for bytes; whole outputs are compared, byte for byte.
 # Where the words are the platform's (the option parser's, the system's error
@@ -109,6 +110,16 @@ fails() {
 	local want=$1 out=$2 msg=$3
 	shift 3
 	expect "$want" "$out" "$P: $msg\\n" "$@"
+}
+
+# gives SHOWS STATUS OUT MESSAGE ITEM...: one case whose input is the ITEMs,
+# as for input, with one diagnostic line, MESSAGE, unless it is empty.
+gives() {
+	local shows=$1 want=$2 out=$3 msg=$4
+	shift 4
+	check "$shows"
+	input "$@"
+	if [ -n "$msg" ]; then fails "$want" "$out" "$msg"; else expect "$want" "$out" ''; fi
 }
 
 # finish: the closing line, and the status of the test file.

@@ -28,61 +28,32 @@ A length with the top bit set is refused.|\x80\x02\x00\x00\x00\x80|negative pack
 The largest length of all is refused too.|\x80\x01\xff\xff\xff\xff|negative packet length
 TABLE
 
-check 'The end packet alone converts to nothing and succeeds.'
-input E
-expect 0 '' ''
-
-check 'Nothing after the end packet is read, however malformed.'
-input E R '\x00\x80\x09garbage'
-expect 0 '' ''
-
-check 'Empty text and binary packets each give one empty line, and the walk goes on.'
-input T '' B '' T 'a' E
-expect 0 '\n\na\n' ''
-
-check 'Packets of both types follow one another in any order.'
-input B '\x01\x02' T 'abc\n' B '\xfe' T 'd' E
-expect 0 '0102\nabc\nfe\nd\n' ''
-
+gives 'The end packet alone converts to nothing and succeeds.' 0 '' '' E
+gives 'Nothing after the end packet is read, however malformed.' 0 '' '' E R '\x00\x80\x09garbage'
+gives 'Empty text and binary packets each give one empty line, and the walk goes on.' \
+	0 '\n\na\n' '' T '' B '' T 'a' E
+gives 'Packets of both types follow one another in any order.' \
+	0 '0102\nabc\nfe\nd\n' '' B '\x01\x02' T 'abc\n' B '\xfe' T 'd' E
 # The one case that pins the width, whatever hex_line_bytes says.
-check 'The 40 bytes 0x00 to 0x27 give a line of 64 digits for 0x00 to 0x1f and a line of 16.'
-input B "$(bytes 0 39)" E
-expect 0 "$(digits 0 31)\\n$(digits 32 39)\\n" ''
-
-check "Exactly $w bytes give one line and no empty line after it."
-input B "$(bytes 0 $((w - 1)))" E
-expect 0 "$(digits 0 $((w - 1)))\\n" ''
-
-check "Exactly $((2 * w)) bytes give two full lines."
-input B "$(bytes 10 $((2 * w + 9)))" E
-expect 0 "$(lines 10 $((2 * w + 9)))" ''
-
-check "Byte $((w + 1)) starts a line of its own."
-input B "$(bytes $((255 - w)) 255)" E
-expect 0 "$(digits $((255 - w)) 254)\\nff\\n" ''
-
-check 'Every byte value is written as two lowercase digits; 0xff is an ordinary byte.'
-input B "$(bytes 0 255)" E
-expect 0 "$(lines 0 255)" ''
-
-check 'Length bytes are unsigned: ff 00 00 00 is 255.'
-input R "\\x80\\x02\\xff\\x00\\x00\\x00$(bytes 0 254)\\x80\\x03"
-expect 0 "$(lines 0 254)" ''
-
-check 'A file that ends after a whole packet keeps its output and fails where the next header is due.'
-input T 'abc'
-fails 2 'abc\n' 'first byte of packet not 0x80'
-
-check 'A short binary body keeps the digits read and gets no final line feed.'
-input R "\\x80\\x02$(le32 $((w + 16)))$(bytes 1 $((w + 1)))"
-fails 2 "$(digits 1 $w)\\n$(digits $((w + 1)) $((w + 1)))" 'end of file in binary packet'
-
-check 'A header promising 2147483647 bytes with ten behind it fails at once.'
-input R "\\x80\\x02\\xff\\xff\\xff\\x7f$(bytes 16 25)"
-fails 2 "$(digits 16 25)" 'end of file in binary packet'
-
-check 'A short text body keeps the text read and gets no final line feed.'
-input R '\x80\x01\x09\x00\x00\x00abc\ndef'
-fails 2 'abc\ndef' 'end of file in text packet'
+gives 'The 40 bytes 0x00 to 0x27 give a line of 64 digits for 0x00 to 0x1f and a line of 16.' \
+	0 "$(digits 0 31)\\n$(digits 32 39)\\n" '' B "$(bytes 0 39)" E
+gives "Exactly $w bytes give one line and no empty line after it." \
+	0 "$(digits 0 $((w - 1)))\\n" '' B "$(bytes 0 $((w - 1)))" E
+gives "Exactly $((2 * w)) bytes give two full lines." 0 "$(lines 10 $((2 * w + 9)))" '' B "$(bytes 10 $((2 * w + 9)))" E
+gives "Byte $((w + 1)) starts a line of its own." \
+	0 "$(digits $((255 - w)) 254)\\nff\\n" '' B "$(bytes $((255 - w)) 255)" E
+gives 'Every byte value is written as two lowercase digits; 0xff is an ordinary byte.' \
+	0 "$(lines 0 255)" '' B "$(bytes 0 255)" E
+gives 'Length bytes are unsigned: ff 00 00 00 is 255.' \
+	0 "$(lines 0 254)" '' R "\\x80\\x02\\xff\\x00\\x00\\x00$(bytes 0 254)\\x80\\x03"
+gives 'A file that ends after a whole packet keeps its output and fails where the next header is due.' \
+	2 'abc\n' 'first byte of packet not 0x80' T 'abc'
+gives 'A short binary body keeps the digits read and gets no final line feed.' \
+	2 "$(digits 1 $w)\\n$(digits $((w + 1)) $((w + 1)))" 'end of file in binary packet' \
+	R "\\x80\\x02$(le32 $((w + 16)))$(bytes 1 $((w + 1)))"
+gives 'A header promising 2147483647 bytes with ten behind it fails at once.' \
+	2 "$(digits 16 25)" 'end of file in binary packet' R "\\x80\\x02\\xff\\xff\\xff\\x7f$(bytes 16 25)"
+gives 'A short text body keeps the text read and gets no final line feed.' \
+	2 'abc\ndef' 'end of file in text packet' R '\x80\x01\x09\x00\x00\x00abc\ndef'
 
 finish

@@ -10,6 +10,12 @@ text() {
 
 a77=$(rep a 77) a78=$(rep a 78) a80=$(rep a 80) a100=$(rep a 100)
 
+# texts: each line of the table on standard input, SHOWS|BODY|OUT, as a case
+# of text.
+texts() {
+	while IFS='|' read -r shows body out; do text "$shows" "$body" "$out"; done
+}
+
 text 'An empty packet gives one line feed.' '' '\n'
 text 'Text with no line end gets one.' 'abc' 'abc\n'
 text 'Text that ends in LF gets no second one.' 'abc\n' 'abc\n'
@@ -21,22 +27,16 @@ text 'The byte 0xff and NUL are copied like any other.' 'a\xffb\x00c' 'a\xffb\x0
 text 'Packets do not share state: a string left open is forgotten.' '(abc' '(abc\n'
 
 # Blank breaks.
-text 'A long token runs past the limit and the next blank becomes the break.' \
-	"${a100} b" "${a100}\\nb\\n"
-text 'The first line carries 78 characters before a break: 40 x and 39 spaces.' \
-	"$(rep 'x ' 45)" "$(rep 'x ' 39)x\\n$(rep 'x ' 5)\\n"
-text 'After an input line feed a line carries 77.' \
-	"a\\n$(rep 'x ' 45)" "a\\n$(rep 'x ' 38)x\\n$(rep 'x ' 6)\\n"
-text 'A blank that becomes the break as the last byte leaves an empty line.' \
-	"${a78} " "${a78}\\n\\n"
-text '79 letters and LF: the LF ends the token, and no break follows.' \
-	"$(rep a 79)\\n" "$(rep a 79)\\n"
-text 'A blank break that runs to the end of the packet leaves an empty line.' \
-	"${a80}" "${a80}\\n\\n"
-text 'Tab and form feed take a break too.' \
-	"${a78}\\tb${a78}\\fc" "${a78}\\nb${a78}\\nc\\n"
-text 'A vertical tab is no blank.' \
-	"${a78}\\vb c" "${a78}\\vb\\nc\\n"
+texts <<TABLE
+A long token runs past the limit and the next blank becomes the break.|${a100} b|${a100}\\nb\\n
+The first line carries 78 characters before a break: 40 x and 39 spaces.|$(rep 'x ' 45)|$(rep 'x ' 39)x\\n$(rep 'x ' 5)\\n
+After an input line feed a line carries 77.|a\\n$(rep 'x ' 45)|a\\n$(rep 'x ' 38)x\\n$(rep 'x ' 6)\\n
+A blank that becomes the break as the last byte leaves an empty line.|${a78} |${a78}\\n\\n
+79 letters and LF: the LF ends the token, and no break follows.|$(rep a 79)\\n|$(rep a 79)\\n
+A blank break that runs to the end of the packet leaves an empty line.|${a80}|${a80}\\n\\n
+Tab and form feed take a break too.|${a78}\\tb${a78}\\fc|${a78}\\nb${a78}\\nc\\n
+A vertical tab is no blank.|${a78}\\vb c|${a78}\\vb\\nc\\n
+TABLE
 
 # A line end ends a token past the limit as it ends any line, and the blanks
 # after the token currentfile take no break: font readers look for
@@ -72,22 +72,19 @@ text 'A line end copied after a blank break starts a line of its own: eexec and 
 for body in 'currentfile eexec \nx' '(eexec ' '% eexec ' '/eexec ' 'xeexec '; do
 	text "Blanks after eexec are kept where eexec is no token or a line end follows: $body." "$body" "$body\\n"
 done
-text 'A closing parenthesis first makes the depth negative: "%" is no comment, and blanks take the breaks.' \
-	") %${a100} b" ") %${a100}\\nb\\n"
-text 'Below depth 0 a backslash escapes a "(", and a "%" at the limit is no comment.' \
-	")\\\\($(rep a 75)%b c" ")\\\\($(rep a 75)%b\\nc\\n"
-text 'A ")" in a token past the limit makes the depth negative: a "%" after it is no comment.' \
-	"${a78}b)c %${a100}" "${a78}b)c\\n%${a100}\\n\\n"
+texts <<TABLE
+A closing parenthesis first makes the depth negative: "%" is no comment, and blanks take the breaks.|) %${a100} b|) %${a100}\\nb\\n
+Below depth 0 a backslash escapes a "(", and a "%" at the limit is no comment.|)\\\\($(rep a 75)%b c|)\\\\($(rep a 75)%b\\nc\\n
+A ")" in a token past the limit makes the depth negative: a "%" after it is no comment.|${a78}b)c %${a100}|${a78}b)c\\n%${a100}\\n\\n
+TABLE
 
 # String continuations.
-text 'A long string is continued with backslash-newline, 77 characters a line after the first.' \
-	"($(rep a 200)" "(${a77}\\\\\\n${a77}\\\\\\n$(rep a 46)\\n"
-text 'A string of 100 letters: 77 on the first line, 23 and the parenthesis on the second.' \
-	"(${a100})" "(${a77}\\\\\\n$(rep a 23))\\n"
-text 'An octal escape is never split; the byte after it takes the continuation.' \
-	"($(rep a 76)\\\\101bc)" "($(rep a 76)\\\\101\\\\\\nbc)\\n"
-text 'A backslash-newline in a string is a line end like any other.' \
-	'(a\\\r\nb)' '(a\\\nb)\n'
+texts <<TABLE
+A long string is continued with backslash-newline, 77 characters a line after the first.|($(rep a 200)|(${a77}\\\\\\n${a77}\\\\\\n$(rep a 46)\\n
+A string of 100 letters: 77 on the first line, 23 and the parenthesis on the second.|(${a100})|(${a77}\\\\\\n$(rep a 23))\\n
+An octal escape is never split; the byte after it takes the continuation.|($(rep a 76)\\\\101bc)|($(rep a 76)\\\\101\\\\\\nbc)\\n
+A backslash-newline in a string is a line end like any other.|(a\\\\\\r\\nb)|(a\\\\\\nb)\\n
+TABLE
 
 # Comment continuations.
 text 'A long comment is continued on a new "%" line, 76 characters after it.' \
@@ -100,34 +97,25 @@ text 'A "(" in a comment opens no string: the line after it takes blank breaks.'
 
 # A form feed ends a comment, as a line end does.
 defs='/k0 0 def /k1 1 def /k2 2 def /k3 3 def /k4 4 def /k5 5 def /k6 6 def /k7 7'
-text 'Code after a form feed in a comment is code: it takes a blank break, not a "%".' \
-	"%!\\f${defs} def /k8 8 def" "%!\\f${defs}\\ndef /k8 8 def\\n"
-text 'A string after a form feed in a comment is continued as a string.' \
-	"% note\\f/s (${a100}) def" "% note\\f/s ($(rep a 67)\\\\\\n$(rep a 33)) def\\n"
-text 'A form feed in a comment past the limit becomes the line end of a blank break.' \
-	"%${a77}\\fb" "%${a77}\\nb\\n"
-text 'In a string a form feed is an ordinary byte.' \
-	"(${a77}\\f%b)" "(${a77}\\\\\\n\\f%b)\\n"
+texts <<TABLE
+Code after a form feed in a comment is code: it takes a blank break, not a "%".|%!\\f${defs} def /k8 8 def|%!\\f${defs}\\ndef /k8 8 def\\n
+A string after a form feed in a comment is continued as a string.|% note\\f/s (${a100}) def|% note\\f/s ($(rep a 67)\\\\\\n$(rep a 33)) def\\n
+A form feed in a comment past the limit becomes the line end of a blank break.|%${a77}\\fb|%${a77}\\nb\\n
+In a string a form feed is an ordinary byte.|(${a77}\\f%b)|(${a77}\\\\\\n\\f%b)\\n
+TABLE
 
 # An escape is written whole.
-text 'An escaped parenthesis at the limit stays beside its backslash, on one line.' \
-	"(${a77}\\\\(" "(${a77}\\\\(\\n"
-text 'The byte after an octal escape is a byte of its own: ")" closes the string and "%" opens a comment.' \
-	"(\\\\050) %${a100}" "(\\\\050) %$(rep a 70)\\n%$(rep a 30)\\n"
-text 'A backslash after octal digits starts another escape.' \
-	"(\\\\101\\\\()%${a100}" "(\\\\101\\\\()%$(rep a 69)\\n%$(rep a 31)\\n"
-text 'A fourth digit after three octal digits is an ordinary byte: it takes the continuation.' \
-	"($(rep a 73)\\\\1234)" "($(rep a 73)\\\\123\\\\\\n4)\\n"
-text 'So is a fourth digit of an escape at column 75, which goes a byte at a time.' \
-	"($(rep a 74)\\\\1234)" "($(rep a 74)\\\\123\\\\\\n4)\\n"
-text 'A letter escaped is no octal digit: the digits after it take the continuation.' \
-	"($(rep a 74)\\\\n12)" "($(rep a 74)\\\\n1\\\\\\n2)\\n"
-text 'A backslash as the last byte of a packet ends the output with a line feed.' \
-	'(a\\' '(a\\\n'
-text 'Octal digits that end the packet end the output with a line feed.' \
-	'(a\\12' '(a\\12\n'
-text 'An escaped byte that ends the packet ends the output with a line feed.' \
-	'(a\\n' '(a\\n\n'
+texts <<TABLE
+An escaped parenthesis at the limit stays beside its backslash, on one line.|(${a77}\\\\(|(${a77}\\\\(\\n
+The byte after an octal escape is a byte of its own: ")" closes the string and "%" opens a comment.|(\\\\050) %${a100}|(\\\\050) %$(rep a 70)\\n%$(rep a 30)\\n
+A backslash after octal digits starts another escape.|(\\\\101\\\\()%${a100}|(\\\\101\\\\()%$(rep a 69)\\n%$(rep a 31)\\n
+A fourth digit after three octal digits is an ordinary byte: it takes the continuation.|($(rep a 73)\\\\1234)|($(rep a 73)\\\\123\\\\\\n4)\\n
+So is a fourth digit of an escape at column 75, which goes a byte at a time.|($(rep a 74)\\\\1234)|($(rep a 74)\\\\123\\\\\\n4)\\n
+A letter escaped is no octal digit: the digits after it take the continuation.|($(rep a 74)\\\\n12)|($(rep a 74)\\\\n1\\\\\\n2)\\n
+A backslash as the last byte of a packet ends the output with a line feed.|(a\\\\|(a\\\\\\n
+Octal digits that end the packet end the output with a line feed.|(a\\\\12|(a\\\\12\\n
+An escaped byte that ends the packet ends the output with a line feed.|(a\\\\n|(a\\\\n\\n
+TABLE
 
 # The "(" that opens a string takes no string continuation.
 text 'A "(" at the limit is written by the blank break, and the string continues inside.' \
@@ -179,16 +167,11 @@ text 'A CR escaped across the end of eight bytes is still a line end.' \
 	"($(rep a 63)\\\\\\rx)" "($(rep a 63)\\\\\\nx)\\n"
 
 # Short packets.
-check 'Input that ends inside a packet keeps what was written and fails.'
-input R '\x80\x01\x0a\x00\x00\x00ab\r'
-fails 2 'ab\n' 'end of file in text packet'
-
-check 'Input that ends while a blank break copies a token fails too.'
-input R "\\x80\\x01\\xc8\\x00\\x00\\x00$(rep a 90)"
-fails 2 "$(rep a 90)" 'end of file in text packet'
-
-check 'Input that ends right after a backslash in a string fails.'
-input R '\x80\x01\x05\x00\x00\x00(a\\'
-fails 2 '(a\\' 'end of file in text packet'
+gives 'Input that ends inside a packet keeps what was written and fails.' \
+	2 'ab\n' 'end of file in text packet' R '\x80\x01\x0a\x00\x00\x00ab\r'
+gives 'Input that ends while a blank break copies a token fails too.' \
+	2 "$(rep a 90)" 'end of file in text packet' R "\\x80\\x01\\xc8\\x00\\x00\\x00$(rep a 90)"
+gives 'Input that ends right after a backslash in a string fails.' \
+	2 '(a\\' 'end of file in text packet' R '\x80\x01\x05\x00\x00\x00(a\\'
 
 finish
