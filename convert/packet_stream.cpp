@@ -64,18 +64,18 @@ void write_binary_packet(std::int32_t length)
 	int bytes_on_line = 0;
 	read_packet(length, "end of file in binary packet", [&](const unsigned char *in, std::size_t n) {
 		while (n > 0) {
-			if (bytes_on_line == hex_line_bytes && n >= hex_line_bytes) {
-				std::size_t lines = std::min(n / hex_line_bytes, output_room / hex_line_size);
-				char *out = reserve_output(lines * hex_line_size);
-				for (std::size_t i = 0; i < lines; i++, out += hex_line_size, in += hex_line_bytes) {
-					out[0] = '\n';
-					write_hex(out + 1, in, hex_line_bytes);
-				}
-				output.next = out;
-				n -= lines * hex_line_bytes;
-				continue;
-			}
 			if (bytes_on_line == hex_line_bytes) {
+				if (n >= hex_line_bytes) {
+					std::size_t lines = std::min(n / hex_line_bytes, output_room / hex_line_size);
+					char *out = reserve_output(lines * hex_line_size);
+					for (std::size_t i = 0; i < lines; i++, out += hex_line_size, in += hex_line_bytes) {
+						out[0] = '\n';
+						write_hex(out + 1, in, hex_line_bytes);
+					}
+					output.next = out;
+					n -= lines * hex_line_bytes;
+					continue;
+				}
 				write_byte('\n');
 				bytes_on_line = 0;
 			}
